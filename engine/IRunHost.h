@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// What a run needs from the program around it besides the panes.
+class IRunHost {
+public:
+    virtual ~IRunHost() = default;
+    // The logon prompt; true when the user confirmed new values (already stored).
+    virtual bool LogonPrompt(const std::string& server) = 0;
+    // Posts a command to the main window (57665: exit the application).
+    virtual void PostCommand(unsigned id) = 0;
+    // Saves all settings and the kill file (the frame's SaveSettings with save).
+    virtual void SaveSettings() = 0;
+};

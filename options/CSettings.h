@@ -1,0 +1,29 @@
+#pragma once
+
+// Interface sketch; the implementation owns the final shape (see the brief).
+#include <cstdint>
+#include <string>
+
+class CProfile;
+
+// The user's options, stored in section "Settings" under the names of the members.
+struct CSettings {
+    bool m_bDeleteFails = true;
+    bool m_bDecodeReplies = false;
+    bool m_bDecodeNoSubject = false;
+    bool m_bDecodeNoPartID = true;
+    bool m_bDecodeNoLines = false;
+    bool m_bCheckVer = false;
+    bool m_bBackupNewsrc = true;
+    bool m_bGroupDirs = false;
+    bool m_bAutoExit = false;
+    bool m_bAutoStart = false;
+    bool m_bLog = false;
+    uint32_t m_uMinLines = 500;
+    uint32_t m_uMaxLines = 4294967295u;
+    std::string m_DecodeDir; // ends in '/'; default: program folder + "Decodes/"
+
+    CSettings(); // sets m_DecodeDir's default
+    void Load(const CProfile& profile);
+    void Save(CProfile& profile) const;
+};

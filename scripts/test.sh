@@ -1,0 +1,22 @@
+#!/bin/bash
+# Installs what is missing, builds and runs the whole test suite: unit tests, the same
+# tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the end-to-end tests
+# against a real news server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --tests
+export QT_QPA_PLATFORM=offscreen
+
+echo "== unit tests"
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+echo "== unit tests under ASan + UBSan"
+scripts/build.sh build-asan -DGW_SANITIZE=ON -DGW_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600
+
+if [[ -x tests/e2e/run.sh ]]; then
+    echo "== end-to-end tests against INN2"
+    tests/e2e/run.sh build/gleanwick
+fi
