@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One decoded file being written. Creation never follows, replaces or leaves the decode
+// folder; writes go through a bounded buffer and every failure is reported.
+class OutputFile {
+  public:
+    enum class CreateResult { Created, AlreadyExists, Failed };
+
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Creates decodeDir (one level) and decodeDir/groupDir when groupDir is not empty, then
+    // the file itself, new only. fileName is already cut to its base name.
+    CreateResult Create(const std::string& decodeDir, const std::string& groupDir,
+                        const std::string& fileName);
+
+    bool Write(const char* data, size_t size);
+    // The line and a "\n" (raw MIME parts).
+    bool WriteLine(std::string_view line);
+    // Flushes and closes; false when any write, the flush or the close failed.
+    bool Close();
+    // Closes and removes the file (a failed or unwanted decode).
+    void CloseAndDelete();
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_path; }
+
+  private:
+    bool Flush();
+
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_path;
+    std::vector<char> m_buffer;
+};
+
+// The name with everything up to the last '\' cut, then everything up to the last '/'.
+std::string BaseFileName(std::string_view name);
