@@ -1,7 +1,6 @@
 #include <cstdio>
 
-int main()
-{
+int main() {
     std::puts("Gleanwick: start-up is not built yet.");
     return 1;
 }

@@ -1,0 +1,17 @@
+#include "app/CConsoleLogList.h"
+
+#include "app/CConsoleProgress.h"
+#include "app/ConsoleText.h"
+
+CConsoleLogList::CConsoleLogList(std::ostream& out, CConsoleProgress* progress)
+    : m_out(out), m_pProgress(progress) {}
+
+void CConsoleLogList::AddLine(const std::string& text) {
+    if (m_pProgress)
+        m_pProgress->Clear();
+    m_out << ConsoleText(text) << '\n' << std::flush;
+    if (m_pProgress)
+        m_pProgress->Redraw();
+    if (m_observer)
+        m_observer(text);
+}
