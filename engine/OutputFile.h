@@ -24,7 +24,8 @@ class OutputFile {
     bool Write(const char* data, size_t size);
     // The line and a "\n" (raw MIME parts).
     bool WriteLine(std::string_view line);
-    // Flushes and closes; false when any write, the flush or the close failed.
+    // Flushes and closes; false when any write, the flush or the close failed (true when no
+    // file is open).
     bool Close();
     // Closes and removes the file (a failed or unwanted decode).
     void CloseAndDelete();
