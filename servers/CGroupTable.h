@@ -1,12 +1,12 @@
 #pragma once
 
-// Interface sketch; the implementation owns the final shape (see the brief).
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "servers/CGroupRecordList.h"
 #include "servers/GroupRecord.h"
 
 class CProfile;
@@ -15,29 +15,44 @@ class IGroupListHost;
 // The newsgroup table of one server, persisted in its .newsrc file. Records keep
 // their addresses (handles) until the table is destroyed.
 class CGroupTable {
-public:
+  public:
     CGroupTable(CProfile& profile, std::string serverName);
     virtual ~CGroupTable();
 
     std::string m_strName;
     bool m_bListFetched = false;
 
-    void Load();                 // .newsrc, or a full-list fetch when it cannot be opened
-    void Save(bool backup);      // throws std::runtime_error when the file cannot be written
-    std::string GetNewsrcPath(); // writes the default path back into the server record
+    // Reads the .newsrc file, or fetches the full list when it cannot be opened
+    // (the fetch's exceptions reach the caller).
+    void Load();
+    // Replaces the .newsrc file; with `backup` and "m_bBackupNewsrc" on, the old file
+    // is kept as path + ".backup". Throws std::runtime_error when it cannot be written.
+    void Save(bool backup);
+    std::string GetNewsrcPath();
     bool HasSubscribedGroups() const;
+    // The record named exactly `name`, searched from near `hint` (-1: none), or null.
     GroupRecord* FindGroup(std::string_view name, long hint) const;
 
-    std::size_t GetCount() const;
-    GroupRecord& GetAt(std::size_t index) const;
+    std::size_t GetCount() const { return m_records.Size(); }
+    GroupRecord& GetAt(std::size_t index) const { return m_records.At(index); }
     GroupRecord& Append(std::unique_ptr<GroupRecord> record);
+    // Puts the record after the last one whose name is <= its own (name-ordered table).
     GroupRecord& InsertOrdered(std::unique_ptr<GroupRecord> record);
 
+    // Adds the group of one LIST or NEWGROUPS reply line, taking over the state of
+    // the same group in `previous` when there is one.
     void AddListLine(std::string_view line, const CGroupTable* previous);
     void FetchFullList(const CGroupTable* previous);
     void FetchNewGroups();
 
     static void SetListHost(IGroupListHost* host);
+
+  private:
+    std::size_t InsertPosition(std::string_view name) const;
+    IGroupListHost& ListHost() const;
+
+    CProfile& m_profile;
+    CGroupRecordList m_records;
 };
 
 // The process-wide list of tables, in registry enumeration order.

@@ -1,0 +1,113 @@
+#include "servers/CServerRecord.h"
+
+#include <ctime>
+
+#include "platform/CHive.h"
+#include "platform/CProfile.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+constexpr const char* kPort = "Port";
+constexpr const char* kTimeout = "Timeout";
+constexpr const char* kLoginRequired = "Login Required";
+constexpr const char* kLoginUser = "Login User";
+constexpr const char* kLoginPassword = "Login Password";
+constexpr const char* kNewsrcFile = "NEWSRC File";
+constexpr const char* kLastUpdate = "Last Update";
+
+std::string LocalTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%y%m%d %H%M%S", &local);
+    return std::string(text, length);
+}
+
+} // namespace
+
+CServerRecord::CServerRecord(CProfile& profile, std::string name)
+    : m_profile(profile), m_strName(std::move(name)) {}
+
+std::string CServerRecord::Section() const {
+    return "Servers\\" + m_strName;
+}
+
+uint32_t CServerRecord::GetPort() const {
+    return m_profile.GetProfileInt(Section(), kPort, kDefaultPort);
+}
+
+uint32_t CServerRecord::GetTimeout() const {
+    return m_profile.GetProfileInt(Section(), kTimeout, kDefaultTimeout);
+}
+
+bool CServerRecord::GetLoginRequired() const {
+    return m_profile.GetProfileInt(Section(), kLoginRequired, 0) != 0;
+}
+
+std::string CServerRecord::GetLoginUser() const {
+    return m_profile.GetProfileString(Section(), kLoginUser);
+}
+
+std::string CServerRecord::GetLoginPassword() const {
+    return m_profile.GetProfileString(Section(), kLoginPassword);
+}
+
+CServerRecord::Settings CServerRecord::Read() const {
+    Settings settings;
+    settings.bLoginRequired = GetLoginRequired();
+    settings.strUser = GetLoginUser();
+    settings.strPassword = GetLoginPassword();
+    settings.uPort = GetPort();
+    settings.uTimeout = GetTimeout();
+    return settings;
+}
+
+void CServerRecord::Write(const Settings& settings) {
+    const std::string section = Section();
+    m_profile.WriteProfileInt(section, kLoginRequired, settings.bLoginRequired ? 1 : 0);
+    m_profile.WriteProfileString(section, kLoginUser, settings.strUser);
+    m_profile.WriteProfileString(section, kLoginPassword, settings.strPassword);
+    m_profile.WriteProfileInt(section, kPort, settings.uPort);
+    m_profile.WriteProfileInt(section, kTimeout, settings.uTimeout);
+}
+
+std::string CServerRecord::GetNewsrcPath() {
+    std::string path = m_profile.GetProfileString(Section(), kNewsrcFile);
+    if (!path.empty()) {
+        return path;
+    }
+    path = ProgramFolder() + m_strName + ".newsrc";
+    m_profile.WriteProfileString(Section(), kNewsrcFile, path);
+    return path;
+}
+
+std::string CServerRecord::GetLastUpdate() const {
+    return m_profile.GetProfileString(Section(), kLastUpdate);
+}
+
+void CServerRecord::WriteLastUpdate() {
+    m_profile.WriteProfileString(Section(), kLastUpdate, LocalTimeStamp());
+}
+
+namespace {
+
+const std::string kServersKey = std::string(CProfile::kApplicationKey) + "\\Servers";
+
+} // namespace
+
+std::vector<std::string> CServerRecord::Enumerate(const CHive& hive) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0;; ++i) {
+        std::optional<std::string> name = hive.EnumKey(kServersKey, i);
+        if (!name) {
+            return names;
+        }
+        names.push_back(std::move(*name));
+    }
+}
+
+void CServerRecord::Remove(CHive& hive, const std::string& name) {
+    hive.DeleteKey(kServersKey + "\\" + name);
+}
