@@ -1,0 +1,952 @@
+#include "engine/CExtractionRun.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
+#include "engine/HeaderParsing.h"
+#include "engine/IArticleList.h"
+#include "engine/ILogList.h"
+#include "engine/IProgressPanel.h"
+#include "engine/IRunHost.h"
+#include "engine/PartIdentifier.h"
+#include "engine/SelectionRules.h"
+#include "engine/Uudecoder.h"
+#include "options/CSettings.h"
+#include "platform/CHive.h"
+#include "platform/CProfile.h"
+#include "platform/CStringTable.h"
+#include "platform/ConnectionErrors.h"
+#include "platform/Diagnostics.h"
+#include "platform/StringIds.h"
+#include "servers/GroupRecord.h"
+
+namespace {
+
+constexpr uint32_t kMissingPart = 0xFFFFFFFFu;
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// An article number field of a reply; digits only, saturating at the 32-bit limit.
+uint32_t ParseArticleNumber(std::string_view field) {
+    uint64_t value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9')
+            break;
+        value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(c - '0'),
+                                   std::numeric_limits<uint32_t>::max());
+    }
+    return static_cast<uint32_t>(value);
+}
+
+// The blank-separated fields of a reply line (runs of blanks count as one).
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t pos = 0;
+    while (pos < line.size()) {
+        size_t end = line.find(' ', pos);
+        if (end == std::string_view::npos)
+            end = line.size();
+        if (end > pos)
+            fields.push_back(line.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return fields;
+}
+
+std::string Numbered(std::string_view command, uint32_t number) {
+    return std::string(command) + std::to_string(number);
+}
+
+} // namespace
+
+CExtractionRun::CExtractionRun(CProfile& profile, ServerTableList& servers, CSettings& settings,
+                               std::vector<KillRule>& killRules, NewsConnectionFactory factory,
+                               ILogList& logList, IArticleList& articleList,
+                               IProgressPanel& progress, IRunHost& host, std::string programFolder)
+    : m_profile(profile), m_servers(servers), m_settings(settings), m_killRules(killRules),
+      m_factory(std::move(factory)), m_logList(logList), m_articleList(articleList),
+      m_progress(progress), m_host(host), m_programFolder(std::move(programFolder)),
+      m_clock([] { return std::time(nullptr); }), m_pSetPos(m_pending.end()) {}
+
+CExtractionRun::~CExtractionRun() {
+    // A run still going when the owner goes away loses its partly written file, as on a stop.
+    if (m_output.IsOpen())
+        m_output.CloseAndDelete();
+    CloseConnection();
+}
+
+bool CExtractionRun::CanStartExtract() const {
+    return std::any_of(m_servers.begin(), m_servers.end(),
+                       [](const auto& table) { return table && table->HasSubscribedGroups(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void CExtractionRun::StartOrStop(int mode) {
+    m_bCatchUp = mode == 1;
+    if (m_nState == RunState::Idle)
+        Start();
+    else
+        Stop();
+}
+
+void CExtractionRun::Start() {
+    LoadMimeTable();
+    m_logList.ResetContent();
+    m_articleList.DeleteAllItems();
+    m_nServerPos = 0;
+    OpenLogFile();
+    NextServer();
+}
+
+void CExtractionRun::Stop() {
+    switch (m_nState) {
+    case RunState::Idle:
+        return;
+    case RunState::PendingHeadRequested:
+    case RunState::ReadingPendingHeaders:
+        // The group record keeps its stored number and pending numbers.
+        CloseConnection();
+        SetState(RunState::Idle);
+        m_pending.Clear();
+        m_pGroup = nullptr;
+        m_bGroupAccepted = false;
+        return;
+    case RunState::UudecodingSingle:
+    case RunState::MimeBodyRequested:
+    case RunState::DecodingMimePart:
+    case RunState::UudecodingParts:
+    case RunState::NextPartRequested:
+        if (m_output.IsOpen())
+            m_output.CloseAndDelete();
+        ReleasePartSet();
+        CloseConnection();
+        SetState(RunState::Idle);
+        FinishGroup();
+        return;
+    case RunState::FirstPartRequested:
+    case RunState::ScanningFirstPart:
+    case RunState::SkippingPartRest:
+        FinishGroup();
+        ReleasePartSet();
+        CloseConnection();
+        SetState(RunState::Idle);
+        return;
+    default:
+        CloseConnection();
+        SetState(RunState::Idle);
+        FinishGroup();
+        return;
+    }
+}
+
+void CExtractionRun::CatchUpCurrentGroup() {
+    if (!IsRunning() || m_pGroup == nullptr)
+        return;
+    LogMessage(ids::kCatchingUpGroup, m_pGroup->name);
+    m_bCatchUpGroup = true;
+}
+
+void CExtractionRun::SetState(RunState state) {
+    if (state == RunState::Idle && m_nState != RunState::Idle && m_settings.m_bLog)
+        m_log.Close();
+    m_nState = state;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Servers and groups
+
+const std::string& CExtractionRun::ServerName() const {
+    static const std::string none;
+    return m_pServer ? m_pServer->m_strName : none;
+}
+
+std::string CExtractionRun::ServerSection() const {
+    return "Servers\\" + ServerName();
+}
+
+void CExtractionRun::CloseConnection() {
+    if (!m_pConnection)
+        return;
+    m_pConnection->Close();
+    m_pConnection.reset();
+}
+
+void CExtractionRun::NextServer() {
+    CloseConnection();
+    // Whatever the previous server left half done is dropped unstored: its group record
+    // keeps its old values, and a file being written counts as a failed decode.
+    if (m_output.IsOpen())
+        CloseOutputFile(true);
+    ReleasePartSet();
+    m_pending.Clear();
+    m_pGroup = nullptr;
+    m_bGroupAccepted = false;
+
+    while (m_nServerPos < m_servers.size()) {
+        CGroupTable* table = m_servers[m_nServerPos++].get();
+        if (table == nullptr || !table->HasSubscribedGroups())
+            continue;
+        m_pServer = table;
+        LogMessage(ids::kConnectingTo, ServerName());
+        m_pConnection = m_factory ? m_factory(ServerName(), *this) : nullptr;
+        try {
+            if (m_pConnection) {
+                m_pConnection->Start();
+                SetState(RunState::AwaitingGreeting);
+                return;
+            }
+        } catch (const CConnectionException&) {
+        }
+        m_pConnection.reset();
+        LogMessage(ids::kFailedToConnect, ServerName());
+    }
+
+    m_pServer = nullptr;
+    if (m_bCatchUp) {
+        LogMessage(ids::kCatchUpComplete);
+    } else {
+        LogMessage(ids::kExtractComplete);
+        if (m_settings.m_bAutoExit)
+            m_host.PostCommand(kExitCommand);
+    }
+    SetState(RunState::Idle);
+}
+
+bool CExtractionRun::Send(const std::string& command) {
+    try {
+        if (!m_pConnection)
+            throw CConnectionException("no connection");
+        m_pConnection->SendLine(command);
+        return true;
+    } catch (const CConnectionException&) {
+        LogMessage(ids::kUnableToCommunicate, ServerName());
+        NextServer();
+        return false;
+    }
+}
+
+void CExtractionRun::FailLogin() {
+    LogMessage(ids::kFailedToConnect, ServerName());
+    NextServer();
+}
+
+void CExtractionRun::Relogin() {
+    m_pConnection->Close();
+    if (!m_host.LogonPrompt(ServerName())) {
+        FailLogin();
+        return;
+    }
+    try {
+        m_pConnection->Start();
+        SetState(RunState::AwaitingGreeting);
+    } catch (const CConnectionException&) {
+        m_pConnection.reset();
+        FailLogin();
+    }
+}
+
+void CExtractionRun::LoginReply(int code) {
+    switch (m_nState) {
+    case RunState::AwaitingGreeting:
+        if (code != 200 && code != 201)
+            return FailLogin();
+        if (m_profile.GetProfileInt(ServerSection(), "Login Required", 0) != 0) {
+            if (Send("AUTHINFO USER " + m_profile.GetProfileString(ServerSection(), "Login User")))
+                SetState(RunState::LoginUserSent);
+        } else if (Send("MODE READER")) {
+            SetState(RunState::ReaderModeRequested);
+        }
+        return;
+    case RunState::LoginUserSent:
+        if (code != 381)
+            return FailLogin();
+        if (Send("AUTHINFO PASS " + m_profile.GetProfileString(ServerSection(), "Login Password")))
+            SetState(RunState::LoginPasswordSent);
+        return;
+    case RunState::LoginPasswordSent:
+        if (code == 502)
+            return Relogin();
+        if (code != 200 && code != 281)
+            return FailLogin();
+        if (Send("MODE READER"))
+            SetState(RunState::ReaderModeRequested);
+        return;
+    default: // ReaderModeRequested
+        if (code == 480)
+            return Relogin();
+        if (code != 200 && code != 201 && code != 500)
+            return FailLogin();
+        m_pGroup = nullptr;
+        m_nGroupPos = 0;
+        NextGroup();
+        return;
+    }
+}
+
+void CExtractionRun::NextGroup() {
+    m_bCatchUpGroup = false;
+    FinishGroup();
+    m_host.SaveSettings();
+    try {
+        m_pServer->Save(false);
+    } catch (const std::exception& e) {
+        // The positions stay in memory and are written by the next save.
+        DebugTrace(1, "Saving the newsrc of %s failed: %s\n", ServerName().c_str(), e.what());
+    }
+
+    GroupRecord* group = nullptr;
+    while (group == nullptr && m_nGroupPos < m_pServer->GetCount()) {
+        GroupRecord& record = m_pServer->GetAt(m_nGroupPos++);
+        if (record.subscribed)
+            group = &record;
+    }
+    if (group == nullptr)
+        return NextServer();
+
+    m_pGroup = group;
+    m_bGroupAccepted = false;
+    DebugTrace(2, "Set Group: %s Last = %lu\n", group->name.c_str(),
+               static_cast<unsigned long>(group->last));
+    m_progress.SetGroup(group->name);
+    LogMessage(m_bCatchUp ? ids::kCatchingUpGroup : ids::kCheckingGroup, group->name);
+    if (Send("GROUP " + group->name))
+        SetState(RunState::GroupRequested);
+}
+
+void CExtractionRun::GroupReply(std::string_view line) {
+    const std::vector<std::string_view> fields = SplitFields(line);
+    if (fields.empty() || ParseDecimalPrefix(fields[0]) != 211) {
+        LogMessage(ids::kInvalidGroup, m_pGroup->name);
+        return NextGroup();
+    }
+    m_uGroupFirst = fields.size() > 2 ? ParseArticleNumber(fields[2]) : 0;
+    m_uGroupLast = fields.size() > 3 ? ParseArticleNumber(fields[3]) : 0;
+    m_bGroupAccepted = true;
+    if (m_bCatchUp) {
+        m_pGroup->last = m_uGroupLast;
+        m_uArticle = m_uGroupLast;
+        return NextGroup();
+    }
+    m_uArticle = 0;
+    m_nPendingLeft = static_cast<int>(
+        std::min<size_t>(m_pGroup->pending.size(), std::numeric_limits<int>::max()));
+    NextPendingArticle();
+}
+
+void CExtractionRun::FinishGroup() {
+    // A group whose walk never began (a stop or an error while its pending articles were
+    // being re-read) keeps its record: storing the unset position would restart it from 0.
+    if (m_pGroup != nullptr && m_bGroupAccepted && (m_bCatchUp || m_uArticle != 0)) {
+        m_pGroup->last = m_uArticle;
+        DebugTrace(2, "Update Group: %s Last = %lu\n", m_pGroup->name.c_str(),
+                   static_cast<unsigned long>(m_uArticle));
+        m_pGroup->pending.clear();
+        for (const ArticleRecord& record : m_pending)
+            m_pGroup->pending.push_back(record.articleNumber);
+    }
+    m_pending.Clear();
+    m_pSetPos = m_pending.end();
+    m_pGroup = nullptr;
+    m_bGroupAccepted = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Articles
+
+void CExtractionRun::NextPendingArticle() {
+    if (m_nPendingLeft <= 0)
+        return NextArticle();
+    --m_nPendingLeft;
+    m_uRequested = m_pGroup->pending[static_cast<size_t>(m_nPendingLeft)];
+    if (Send(Numbered("HEAD ", m_uRequested)))
+        SetState(RunState::PendingHeadRequested);
+}
+
+void CExtractionRun::NextArticle() {
+    const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
+    uint64_t next = m_uArticle == 0 ? std::max<uint64_t>(base, 1) : uint64_t{m_uArticle} + 1;
+    if (m_bCatchUpGroup)
+        next = uint64_t{m_uGroupLast} + 1;
+    // Numbers past the 32-bit range end the walk instead of wrapping back to its start.
+    m_uArticle =
+        static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));
+
+    if (next <= m_uGroupLast && m_uGroupLast != 0) {
+        m_progress.SetGroupProgress(m_uArticle, static_cast<uint32_t>(base), m_uGroupLast);
+        m_uRequested = m_uArticle;
+        if (Send(Numbered("HEAD ", m_uArticle)))
+            SetState(RunState::HeadRequested);
+        return;
+    }
+    m_pSetPos = m_pending.begin();
+    NextPartSet();
+}
+
+// After an article: back to the remembered pending numbers while the range walk has not
+// begun, else on with the walk.
+void CExtractionRun::ContinueAfterArticle() {
+    if (m_uArticle == 0)
+        NextPendingArticle();
+    else
+        NextArticle();
+}
+
+void CExtractionRun::ArticleStatus(int code) {
+    const bool pending = m_nState == RunState::PendingHeadRequested;
+    if (code != 221)
+        return pending ? NextPendingArticle() : NextArticle();
+    m_article.Reset(m_uRequested);
+    SetState(pending ? RunState::ReadingPendingHeaders : RunState::ReadingHeaders);
+}
+
+void CExtractionRun::HeaderLine(std::string_view line) {
+    DebugTrace(4, "%.*s\n", static_cast<int>(line.size()), line.data());
+    if (StartsWith(line, "From: "))
+        m_article.from = line.substr(6);
+    else if (StartsWith(line, "Subject: "))
+        m_article.subject = line.substr(9);
+    else if (StartsWith(line, "Message-ID: "))
+        m_article.messageId = line.substr(12);
+    else if (StartsWith(line, "Lines: "))
+        m_article.lines = ParseDecimalPrefix(line.substr(7));
+    else if (StartsWith(line, "Content-Type: "))
+        ParseContentType(line, m_article.contentType, m_article.name, m_article.boundary);
+}
+
+void CExtractionRun::ClassifyArticle() {
+    const std::string& subject = m_article.subject;
+    if (KillMatch(0, m_article.from) || KillMatch(1, subject))
+        return ContinueAfterArticle();
+    if (!m_settings.m_bDecodeReplies && IsReply(subject))
+        return ContinueAfterArticle();
+    if (!m_settings.m_bDecodeNoSubject && subject.empty())
+        return ContinueAfterArticle();
+
+    if (!m_article.name.empty() && MimeAction(m_mimeTable, m_article.contentType) != 0) {
+        if (!CreateOutputFile(m_article.name))
+            return ContinueAfterArticle();
+        SetState(RunState::MimeBodyRequested);
+        m_encoding = Encoding::Undetermined;
+        m_nLineCount = 0;
+        Send("BODY");
+        return;
+    }
+
+    PartIdentifier id;
+    if (!ParsePartIdentifier(subject, id) || IsReply(subject)) {
+        if (m_settings.m_bDecodeNoPartID)
+            return RequestSingleBody(true);
+        return ContinueAfterArticle();
+    }
+    if (id.part == 0)
+        return ContinueAfterArticle();
+    if (id.part == 1 && id.total == 1)
+        return RequestSingleBody(false);
+    m_pending.Insert(m_article);
+    ContinueAfterArticle();
+}
+
+bool CExtractionRun::KillMatch(int32_t field, std::string_view value) {
+    if (FindKillRule(m_killRules, field, value) == nullptr)
+        return false;
+    LogMessage(ids::kKillingAuthor + static_cast<unsigned>(field), value);
+    return true;
+}
+
+void CExtractionRun::RequestSingleBody(bool checkLines) {
+    if (checkLines) {
+        if (m_article.lines == -1) {
+            if (!m_settings.m_bDecodeNoLines)
+                return ContinueAfterArticle();
+        } else {
+            const auto lines = static_cast<uint32_t>(m_article.lines);
+            if (lines < m_settings.m_uMinLines || lines > m_settings.m_uMaxLines)
+                return ContinueAfterArticle();
+        }
+    }
+    m_nLineCount = 0;
+    if (Send("BODY"))
+        SetState(RunState::SingleBodyRequested);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lines
+
+bool CExtractionRun::OnResponseLine(std::string& line) {
+    const int code = ParseDecimalPrefix(line);
+    switch (m_nState) {
+    case RunState::Idle:
+        break;
+    case RunState::AwaitingGreeting:
+    case RunState::LoginUserSent:
+    case RunState::LoginPasswordSent:
+    case RunState::ReaderModeRequested:
+        LoginReply(code);
+        break;
+    case RunState::GroupRequested:
+        GroupReply(line);
+        break;
+    case RunState::PendingHeadRequested:
+    case RunState::HeadRequested:
+        ArticleStatus(code);
+        break;
+    case RunState::ReadingHeaders:
+    case RunState::ReadingPendingHeaders:
+        if (line == ".")
+            ClassifyArticle();
+        else
+            HeaderLine(StripDotStuffing(line));
+        break;
+    case RunState::SingleBodyRequested:
+    case RunState::MimeBodyRequested:
+    case RunState::FirstPartRequested:
+    case RunState::NextPartRequested:
+        BodyStatus(code);
+        break;
+    default: {
+        // Body lines: only "." ends the body; a doubled leading period is the server's.
+        const bool end = line == ".";
+        BodyLine(end ? std::string_view(line) : StripDotStuffing(line), end);
+        break;
+    }
+    }
+    return IsRunning();
+}
+
+void CExtractionRun::BodyStatus(int code) {
+    switch (m_nState) {
+    case RunState::SingleBodyRequested:
+        m_bPartHeaders = false;
+        if (code != 222)
+            return ContinueAfterArticle();
+        m_strArticleBoundary = m_article.boundary;
+        return SetState(RunState::ScanningBody);
+    case RunState::MimeBodyRequested:
+        ++m_nLineCount;
+        if (code != 222) {
+            CloseOutputFile(true);
+            return ContinueAfterArticle();
+        }
+        m_strArticleBoundary = m_article.boundary;
+        return SetState(RunState::DecodingMimePart);
+    case RunState::FirstPartRequested:
+        if (code != 222) {
+            ReleasePartSet();
+            return NextPartSet();
+        }
+        return SetState(RunState::ScanningFirstPart);
+    default: // NextPartRequested
+        return NextPartReply(code);
+    }
+}
+
+void CExtractionRun::BodyLine(std::string_view line, bool end) {
+    switch (m_nState) {
+    case RunState::ScanningBody:
+        ++m_nLineCount;
+        return ScanBodyLine(line, end);
+    case RunState::UudecodingSingle:
+    case RunState::UudecodingParts:
+        ++m_nLineCount;
+        UpdateArticleProgress();
+        return UudecodeLine(line, end);
+    case RunState::DecodingMimePart:
+        ++m_nLineCount;
+        UpdateArticleProgress();
+        return MimePartLine(line, end);
+    case RunState::ScanningFirstPart:
+        ++m_nLineCount;
+        return FirstPartLine(line, end);
+    default: // SkippingPartRest
+        if (end)
+            NextPartSet();
+        return;
+    }
+}
+
+void CExtractionRun::UpdateArticleProgress() {
+    m_progress.SetArticleProgress(static_cast<uint32_t>(m_nLineCount),
+                                  static_cast<uint32_t>(m_article.lines));
+}
+
+void CExtractionRun::ScanBodyLine(std::string_view line, bool end) {
+    if (end)
+        return ContinueAfterArticle();
+    if (line.empty())
+        return;
+
+    if (m_bPartHeaders) {
+        if (StartsWith(line, "Content-Transfer-Encoding: ")) {
+            m_encoding = IsRawTransferEncoding(line) ? Encoding::Raw : Encoding::Base64;
+            return;
+        }
+        m_bPartHeaders = false;
+        std::string fileName;
+        if (ParseContentDisposition(line, fileName) && CreateOutputFile(fileName)) {
+            m_base64.Reset();
+            SetState(RunState::DecodingMimePart);
+        }
+        return;
+    }
+
+    if (StartsWith(line, "Content-Type: ")) {
+        std::string type, name, boundary;
+        ParseContentType(line, type, name, boundary);
+        if (MimeAction(m_mimeTable, type) == 0)
+            return;
+        if (boundary.empty() && m_strArticleBoundary.empty())
+            return;
+        m_encoding = Encoding::Undetermined;
+        if (name.empty()) {
+            m_bPartHeaders = true;
+            return;
+        }
+        if (m_strArticleBoundary.empty())
+            m_strArticleBoundary = boundary;
+        if (CreateOutputFile(name))
+            SetState(RunState::DecodingMimePart);
+        return;
+    }
+    if (StartsWith(line, "begin ") && BeginLine(line))
+        SetState(RunState::UudecodingSingle);
+}
+
+bool CExtractionRun::BeginLine(std::string_view line) {
+    return CreateOutputFile(ParseBeginLine(line));
+}
+
+void CExtractionRun::UudecodeLine(std::string_view line, bool end) {
+    if (end)
+        return UudecodeEnd();
+    if (m_bSkipBanner) {
+        // Posting tools put a few banner lines at the top of every later part; they are
+        // passed over until the part's first line that can be data.
+        const bool endsData = !line.empty() && (line[0] == ' ' || line[0] == '`');
+        if (!endsData && !CouldBeUuencodedData(line))
+            return;
+        m_bSkipBanner = false;
+    }
+
+    m_decoded.clear();
+    switch (UudecodeDataLine(line, m_decoded)) {
+    case UuLineResult::Ignored:
+        return;
+    case UuLineResult::Error:
+        return UudecodeFailed();
+    case UuLineResult::Data:
+        if (!m_output.Write(m_decoded.data(), m_decoded.size()))
+            UudecodeFailed();
+        return;
+    case UuLineResult::EndOfData:
+        break;
+    }
+
+    FinishOutputFile();
+    if (m_nState == RunState::UudecodingSingle) {
+        SetState(RunState::ScanningBody);
+    } else {
+        ReleasePartSet();
+        SetState(RunState::SkippingPartRest);
+    }
+}
+
+void CExtractionRun::UudecodeFailed() {
+    LogMessage(ids::kDecodeError, m_strFileName);
+    CloseOutputFile(true);
+    if (m_nState == RunState::UudecodingSingle) {
+        SetState(RunState::ScanningBody);
+    } else {
+        ReleasePartSet();
+        SetState(RunState::SkippingPartRest);
+    }
+}
+
+// The body ended before the uuencoded file did.
+void CExtractionRun::UudecodeEnd() {
+    if (m_nState == RunState::UudecodingParts &&
+        static_cast<size_t>(m_nNextPart) < m_partTable.size() &&
+        m_partTable[static_cast<size_t>(m_nNextPart)] != 0) {
+        const uint32_t number = m_partTable[static_cast<size_t>(m_nNextPart)];
+        if (!Send(Numbered("BODY ", number)))
+            return;
+        ++m_nNextPart;
+        m_nLineCount = 0;
+        SetState(RunState::NextPartRequested);
+        return;
+    }
+    const bool parts = m_nState == RunState::UudecodingParts;
+    ReleasePartSet();
+    CloseOutputFile(true);
+    LogMessage(ids::kShortFileError, m_strFileName);
+    if (parts)
+        NextPartSet();
+    else
+        ContinueAfterArticle();
+}
+
+void CExtractionRun::MimePartLine(std::string_view line, bool end) {
+    if (m_encoding == Encoding::Undetermined) {
+        m_base64.Reset();
+        m_encoding = IsRawTransferEncoding(line) ? Encoding::Raw : Encoding::Base64;
+    }
+    if (StartsWith(line, "Content-") || line.empty())
+        return;
+    if (end || (!m_strArticleBoundary.empty() && StartsWith(line, m_strArticleBoundary))) {
+        FinishOutputFile();
+        if (end)
+            ContinueAfterArticle();
+        else
+            SetState(RunState::ScanningBody);
+        return;
+    }
+
+    bool written;
+    if (m_encoding == Encoding::Raw) {
+        written = m_output.WriteLine(line);
+    } else {
+        m_decoded.clear();
+        m_base64.DecodeLine(line, m_decoded);
+        written = m_output.Write(m_decoded.data(), m_decoded.size());
+    }
+    if (written)
+        return;
+    CloseOutputFile(true);
+    LogMessage(ids::kDecodeError, m_strFileName);
+    SetState(RunState::ScanningBody);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Multipart sets
+
+void CExtractionRun::NextPartSet() {
+    while (m_pSetPos != m_pending.end() && !m_bCatchUpGroup) {
+        const PendingPartList::iterator first = m_pSetPos;
+        PartIdentifier id;
+        if (!ParsePartIdentifier(first->subject, id) || id.part < 1 || id.total < 1) {
+            ++m_pSetPos;
+            continue;
+        }
+        // The run: the records whose subject begins with the first one's prefix. A record
+        // whose part lies outside the set, or whose total differs, makes the run incomplete
+        // rather than being written outside the set.
+        bool consistent = true;
+        size_t count = 0;
+        PendingPartList::iterator last = first;
+        for (; last != m_pending.end() && (last == first || StartsWith(last->subject, id.prefix));
+             ++last) {
+            PartIdentifier part;
+            ++count;
+            if (!ParsePartIdentifier(last->subject, part) || part.total != id.total ||
+                part.part < 1 || part.part > id.total)
+                consistent = false;
+        }
+        m_pSetPos = last;
+        // Slots are made only for a run long enough to fill them: a huge total costs nothing.
+        if (!consistent || count < static_cast<size_t>(id.total))
+            continue;
+        std::vector<uint32_t> slots(static_cast<size_t>(id.total) + 1, kMissingPart);
+        slots.back() = 0;
+        for (auto record = first; record != last; ++record) {
+            PartIdentifier part;
+            ParsePartIdentifier(record->subject, part);
+            slots[static_cast<size_t>(part.part - 1)] = record->articleNumber;
+        }
+        if (std::find(slots.begin(), slots.end() - 1, kMissingPart) != slots.end() - 1)
+            continue;
+        if (StartSet(*first, std::move(slots))) {
+            m_pSetPos = m_pending.Erase(first, last);
+            return;
+        }
+    }
+    NextGroup();
+}
+
+// Requests part 1 of a complete set. When that cannot be sent, the set's records stay pending
+// and the group goes on; the failure shows at the next command.
+bool CExtractionRun::StartSet(const ArticleRecord& first, std::vector<uint32_t> slots) {
+    m_article = first;
+    m_partTable = std::move(slots);
+    m_nParts = static_cast<int>(m_partTable.size() - 1);
+    m_nPart = 1;
+    m_nNextPart = 1;
+    m_nLineCount = 0;
+    try {
+        if (!m_pConnection)
+            throw CConnectionException("no connection");
+        m_pConnection->SendLine(Numbered("BODY ", m_partTable[0]));
+    } catch (const CConnectionException&) {
+        ReleasePartSet();
+        return false;
+    }
+    SetState(RunState::FirstPartRequested);
+    return true;
+}
+
+void CExtractionRun::FirstPartLine(std::string_view line, bool end) {
+    if (end) {
+        ReleasePartSet();
+        return NextPartSet();
+    }
+    if (!StartsWith(line, "begin "))
+        return;
+    const int part = m_nPart++;
+    if (!BeginLine(line))
+        return;
+    m_progress.SetMultipart(part, m_nParts);
+    m_bSkipBanner = false;
+    SetState(RunState::UudecodingParts);
+}
+
+void CExtractionRun::NextPartReply(int code) {
+    if (code != 222) {
+        CloseOutputFile(true);
+        ReleasePartSet();
+        return NextPartSet();
+    }
+    m_progress.SetMultipart(m_nPart, m_nParts);
+    ++m_nPart;
+    m_bSkipBanner = true;
+    SetState(RunState::UudecodingParts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+void CExtractionRun::OnConnectionError(int /*notification*/, int /*error*/) {
+    unsigned message = ids::kErrorCommunicating;
+    switch (m_nState) {
+    case RunState::Idle:
+        return;
+    case RunState::AwaitingGreeting:
+        message = ids::kFailedToConnect;
+        break;
+    case RunState::LoginUserSent:
+    case RunState::LoginPasswordSent:
+        message = ids::kErrorLoggingIn;
+        break;
+    case RunState::PendingHeadRequested:
+    case RunState::ReadingPendingHeaders:
+        // The group record stays as it was.
+        m_pGroup = nullptr;
+        m_bGroupAccepted = false;
+        break;
+    case RunState::UudecodingSingle:
+    case RunState::MimeBodyRequested:
+    case RunState::DecodingMimePart:
+    case RunState::UudecodingParts:
+    case RunState::NextPartRequested:
+        FinishGroup();
+        CloseOutputFile(true);
+        break;
+    case RunState::FirstPartRequested:
+    case RunState::ScanningFirstPart:
+    case RunState::SkippingPartRest:
+        FinishGroup();
+        ReleasePartSet();
+        break;
+    default:
+        FinishGroup();
+        break;
+    }
+    LogMessage(message, ServerName());
+    NextServer();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output and log
+
+bool CExtractionRun::CreateOutputFile(std::string_view name) {
+    const std::string base = BaseFileName(name);
+    if (KillMatch(2, base))
+        return false;
+    m_strFileName = base;
+    if (m_output.IsOpen())
+        CloseOutputFile(true);
+
+    std::string groupDir;
+    if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
+        groupDir = m_pGroup->name;
+    switch (m_output.Create(m_settings.m_DecodeDir, groupDir, base)) {
+    case OutputFile::CreateResult::AlreadyExists:
+        LogMessage(ids::kAlreadyDecoded, base);
+        return false;
+    case OutputFile::CreateResult::Failed:
+        LogMessage(ids::kFailedToCreate, base);
+        return false;
+    case OutputFile::CreateResult::Created:
+        break;
+    }
+    m_articleList.AddArticle(base, static_cast<uint32_t>(m_article.lines), m_article.from,
+                             m_article.subject);
+    m_progress.SetArticle(m_article.messageId, m_article.from, m_article.subject, base);
+    if (m_settings.m_bLog)
+        m_log.WriteFileDecode(base, m_article.from, m_article.subject, Now());
+    return true;
+}
+
+// Closes a completely decoded file. Data that could not be flushed makes it a failed decode.
+void CExtractionRun::FinishOutputFile() {
+    const std::string path = m_output.Path();
+    if (m_output.Close())
+        return;
+    LogMessage(ids::kDecodeError, m_strFileName);
+    if (m_settings.m_bDeleteFails) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+// Closes the output file of a failed decode, deleting it when failed files are not kept.
+void CExtractionRun::CloseOutputFile(bool failed) {
+    if (!m_output.IsOpen())
+        return;
+    if (failed && m_settings.m_bDeleteFails)
+        m_output.CloseAndDelete();
+    else
+        m_output.Close();
+}
+
+void CExtractionRun::LogMessage(unsigned id) {
+    const std::string& text = CStringTable::Load(id);
+    m_logList.AddLine(text);
+    if (m_settings.m_bLog)
+        m_log.Write(text, Now());
+}
+
+void CExtractionRun::LogMessage(unsigned id, std::string_view arg) {
+    const std::string text = CStringTable::Format(id, arg);
+    m_logList.AddLine(text);
+    if (m_settings.m_bLog)
+        m_log.Write(text, Now());
+}
+
+void CExtractionRun::OpenLogFile() {
+    m_log.Close();
+    if (!m_settings.m_bLog)
+        return;
+    // Without a file the run still logs to the list; nothing is written to a failed handle.
+    if (!m_log.Open(m_programFolder, Now()))
+        DebugTrace(1, "Cannot create the log file in %s\n", m_programFolder.c_str());
+}
+
+void CExtractionRun::LoadMimeTable() {
+    m_mimeTable.clear();
+    static constexpr std::string_view kKey = "Software\\Hollowfen\\Gleanwick\\Mime";
+    const CHive& hive = m_profile.Hive();
+    for (size_t index = 0;; ++index) {
+        const CHive::Value* value = hive.EnumValue(kKey, index);
+        // Enumeration stops at the first value that does not fit: a name of 1000 or more
+        // characters, or data longer than 4 bytes.
+        if (value == nullptr || value->name.size() >= 1000 || value->data.size() > 4)
+            break;
+        uint32_t action = 0;
+        for (size_t i = 0; i < value->data.size(); ++i)
+            action |= static_cast<uint32_t>(static_cast<unsigned char>(value->data[i])) << (8 * i);
+        m_mimeTable.push_back(MimeActionEntry{action, value->name});
+    }
+}

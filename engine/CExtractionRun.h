@@ -1,0 +1,193 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ActivityLog.h"
+#include "engine/ArticleRecord.h"
+#include "engine/Base64Decoder.h"
+#include "engine/CSocketOwnerWnd.h"
+#include "engine/INewsConnection.h"
+#include "engine/OutputFile.h"
+#include "engine/PendingPartList.h"
+#include "options/KillRule.h"
+#include "options/MimeActionEntry.h"
+#include "servers/CGroupTable.h"
+
+class CProfile;
+struct CSettings;
+struct GroupRecord;
+class IArticleList;
+class ILogList;
+class IProgressPanel;
+class IRunHost;
+
+// The states of an extraction or catch-up run, by number.
+enum class RunState : int {
+    Idle = 0,
+    AwaitingGreeting = 1,
+    LoginUserSent = 2,
+    LoginPasswordSent = 3,
+    ReaderModeRequested = 4,
+    GroupRequested = 5,
+    PendingHeadRequested = 6,
+    HeadRequested = 7,
+    ReadingHeaders = 8,
+    ReadingPendingHeaders = 9,
+    SingleBodyRequested = 10,
+    ScanningBody = 11,
+    UudecodingSingle = 12,
+    MimeBodyRequested = 13,
+    DecodingMimePart = 14,
+    FirstPartRequested = 15,
+    ScanningFirstPart = 16,
+    UudecodingParts = 17,
+    NextPartRequested = 18,
+    SkippingPartRest = 19,
+};
+
+// The run side of the main frame: the extraction and catch-up state machine with its header
+// and body line handlers. It is no window here: the host forwards the run's commands, and the
+// connection delivers lines and errors through CSocketOwnerWnd. Each call advances the run by
+// one step and sends at most one command.
+class CExtractionRun : public CSocketOwnerWnd {
+  public:
+    static constexpr unsigned kExitCommand = 57665;
+
+    CExtractionRun(CProfile& profile, ServerTableList& servers, CSettings& settings,
+                   std::vector<KillRule>& killRules, NewsConnectionFactory factory,
+                   ILogList& logList, IArticleList& articleList, IProgressPanel& progress,
+                   IRunHost& host, std::string programFolder);
+    ~CExtractionRun() override;
+    CExtractionRun(const CExtractionRun&) = delete;
+    CExtractionRun& operator=(const CExtractionRun&) = delete;
+
+    // Mode 0 extract, 1 catch-up. Starts a run when idle, otherwise stops the running one.
+    void StartOrStop(int mode);
+    void CatchUpCurrentGroup();
+
+    void OnConnectionError(int notification, int error) override;
+    bool OnResponseLine(std::string& line) override;
+
+    bool IsRunning() const { return m_nState != RunState::Idle; }
+    bool IsCatchUp() const { return m_bCatchUp; }
+    bool HasCurrentGroup() const { return m_pGroup != nullptr; }
+    RunState GetState() const { return m_nState; }
+    // Some server's table has a subscribed group.
+    bool CanStartExtract() const;
+
+    // The one way the run reports events: the log list, and the log file when logging.
+    void LogMessage(unsigned id);
+    void LogMessage(unsigned id, std::string_view arg);
+
+    // Time source of the log file's name and stamps; tests fix it.
+    void SetClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
+
+  private:
+    enum class Encoding { Undetermined, Raw, Base64 };
+
+    // Run control.
+    void Start();
+    void Stop();
+    void SetState(RunState state);
+    void NextServer();
+    void NextGroup();
+    void NextPendingArticle();
+    void NextArticle();
+    void NextPartSet();
+    void FinishGroup();
+    void ContinueAfterArticle();
+    bool Send(const std::string& command);
+    void CloseConnection();
+    void Relogin();
+    void FailLogin();
+    std::string ServerSection() const;
+    const std::string& ServerName() const;
+
+    // Replies.
+    void LoginReply(int code);
+    void GroupReply(std::string_view line);
+    void ArticleStatus(int code);
+
+    // Headers and selection.
+    void HeaderLine(std::string_view line);
+    void ClassifyArticle();
+    bool KillMatch(int32_t field, std::string_view value);
+    void RequestSingleBody(bool checkLines);
+
+    // Bodies.
+    void BodyStatus(int code);
+    void BodyLine(std::string_view line, bool end);
+    void ScanBodyLine(std::string_view line, bool end);
+    bool BeginLine(std::string_view line);
+    void UudecodeLine(std::string_view line, bool end);
+    void UudecodeEnd();
+    void UudecodeFailed();
+    void MimePartLine(std::string_view line, bool end);
+    void FirstPartLine(std::string_view line, bool end);
+    void NextPartReply(int code);
+    bool StartSet(const ArticleRecord& first, std::vector<uint32_t> slots);
+    void UpdateArticleProgress();
+
+    // Output.
+    bool CreateOutputFile(std::string_view name);
+    void CloseOutputFile(bool failed);
+    void FinishOutputFile();
+    void ReleasePartSet() { m_partTable.clear(); }
+    void LoadMimeTable();
+    void OpenLogFile();
+    std::time_t Now() const { return m_clock(); }
+
+    CProfile& m_profile;
+    ServerTableList& m_servers;
+    CSettings& m_settings;
+    std::vector<KillRule>& m_killRules;
+    NewsConnectionFactory m_factory;
+    ILogList& m_logList;
+    IArticleList& m_articleList;
+    IProgressPanel& m_progress;
+    IRunHost& m_host;
+    std::string m_programFolder;
+    std::function<std::time_t()> m_clock;
+
+    int m_nPart = 0;
+    int m_nParts = 0;
+    bool m_bCatchUp = false;
+    bool m_bCatchUpGroup = false;
+    uint32_t m_uGroupFirst = 0;
+    uint32_t m_uGroupLast = 0;
+    uint32_t m_uArticle = 0;
+    int m_nPendingLeft = 0;
+    int m_nNextPart = 0;
+    int m_nLineCount = 0;
+    size_t m_nServerPos = 0;
+    size_t m_nGroupPos = 0;
+    PendingPartList::iterator m_pSetPos;
+    RunState m_nState = RunState::Idle;
+    std::vector<uint32_t> m_partTable; // empty: no PartSet
+    GroupRecord* m_pGroup = nullptr;
+    bool m_bGroupAccepted = false; // the GROUP reply for m_pGroup was 211
+    CGroupTable* m_pServer = nullptr;
+    std::unique_ptr<INewsConnection> m_pConnection;
+
+    uint32_t m_uRequested = 0; // article number of the outstanding HEAD
+    ArticleRecord m_article;
+    PendingPartList m_pending;
+    std::vector<MimeActionEntry> m_mimeTable;
+
+    OutputFile m_output;
+    std::string m_strFileName; // the open file's name, for messages
+    ActivityLog m_log;
+
+    std::string m_strArticleBoundary;
+    Encoding m_encoding = Encoding::Undetermined;
+    bool m_bPartHeaders = false;
+    Base64Decoder m_base64;
+    bool m_bSkipBanner = false; // a later part has not shown a data line yet
+    std::string m_decoded;      // scratch for one line's decoded bytes
+};
