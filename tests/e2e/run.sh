@@ -1,0 +1,285 @@
+#!/bin/bash
+# End-to-end tests: gleanwick -headless against a private INN2 news server on 127.0.0.1,
+# with articles made by the real encoders (uuencode, uuenview, mpack).
+#
+#   tests/e2e/run.sh GLEANWICK_BINARY
+#
+# GW_E2E_KEEP=1 keeps the work folder (server, corpus, homes, program output) for a look.
+# Prints one line per check and ends with "N passed, M failed"; exits non-zero on any failure.
+set -uo pipefail
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+if [[ $# -ne 1 ]]; then
+    echo "usage: $0 GLEANWICK_BINARY" >&2
+    exit 2
+fi
+GW_BINARY=$(realpath -m "$1")
+
+for tool in uuencode uuenview mpack /usr/lib/news/bin/innd; do
+    if ! command -v "$tool" >/dev/null; then
+        "$HERE/../../scripts/install-deps.sh" --tests || exit 1
+        break
+    fi
+done
+
+. "$HERE/lib_inn.sh"
+. "$HERE/lib_corpus.sh"
+. "$HERE/lib_gw.sh"
+. "$HERE/lib_check.sh"
+
+WORK=$(mktemp -d /tmp/gleanwick-e2e.XXXXXX)
+cleanup() {
+    inn_stop
+    if [[ -n ${GW_E2E_KEEP:-} ]]; then
+        echo "work folder kept: $WORK"
+    else
+        rm -rf "$WORK"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+ORIG=$WORK/orig
+ART=$WORK/articles
+mkdir -p "$ORIG" "$ART" "$WORK/tmp"
+
+TEST_GROUP=alt.binaries.test
+OTHER_GROUP=alt.binaries.other
+POSTER='Poster <poster@poster.test>'
+
+# --- the corpus --------------------------------------------------------------------------
+
+# A single uuencoded file.
+make_uuencoded() { # ARTICLE GROUP FROM SUBJECT FILE SIZE
+    corpus_random "$ORIG/$5" "$6"
+    (cd "$ORIG" && uuencode "$5" "$5") >"$WORK/tmp/$5.uue"
+    corpus_article "$1" "$2" "$3" "$4" "$WORK/tmp/$5.uue"
+}
+
+# A file split by uuenview into parts of LINES lines; one article per part, subjects as
+# uuenview gives them when it posts ("name (001/003) - [ file ]").
+make_uuenview_set() { # PREFIX FILE SIZE LINES
+    local prefix=$1 file=$2 part total i=0
+    corpus_random "$ORIG/$file" "$3"
+    mapfile -t parts < <(corpus_uuenview_parts "$WORK/tmp/$file.parts" "$ORIG/$file" "$4")
+    total=${#parts[@]}
+    for part in "${parts[@]}"; do
+        i=$((i + 1))
+        corpus_article "$ART/$prefix.$i" "$TEST_GROUP" "$POSTER" \
+            "$(printf '%s (%03d/%03d) - [ %s ]' "$file" "$i" "$total" "$file")" "$part"
+    done
+    echo "$total"
+}
+
+# A MIME post made by mpack: its message for the first file (a description part, then the
+# attachment), with the attachment parts mpack makes for the further files added before the
+# closing boundary. TYPE FILE SIZE for each attachment.
+make_mpack_post() { # ARTICLE SUBJECT TYPE1 FILE1 SIZE1 [TYPE2 FILE2 SIZE2]...
+    local art=$1 subject=$2 msg=$WORK/tmp/$(basename "$1").mpack
+    shift 2
+    corpus_random "$ORIG/$2" "$3"
+    printf 'The files.\n' >"$WORK/tmp/desc"
+    mpack -s "$subject" -d "$WORK/tmp/desc" -c "$1" -o "$msg" "$ORIG/$2" || return 1
+    grep -E '^(MIME-Version|Content-Type): ' <(sed '/^$/q' "$msg") >"$msg.h"
+    sed '1,/^$/d; /^-----$/d' "$msg" >"$msg.body"
+    shift 3
+    while [[ $# -ge 3 ]]; do
+        corpus_random "$ORIG/$2" "$3"
+        printf -- '---\n' >>"$msg.body"
+        corpus_mpack_parts "$WORK/tmp" "$1" "$ORIG/$2" >>"$msg.body" || return 1
+        shift 3
+    done
+    printf -- '-----\n' >>"$msg.body"
+    corpus_article "$art" "$TEST_GROUP" "$POSTER" "$subject" "$msg.body" "$msg.h"
+}
+
+# uuenview's attach mode: part headers without a name, the file named by Content-Disposition.
+make_uuenview_attach_post() { # ARTICLE SUBJECT FILE1 SIZE1 FILE2 SIZE2
+    local msg=$WORK/tmp/attach.msg
+    corpus_random "$ORIG/$3" "$4"
+    corpus_random "$ORIG/$5" "$6"
+    printf 'Subject: x\n\nThe files.\n' | (cd "$ORIG" && uuenview -b -a "$3" "$5") >"$msg"
+    sed -n '2,/^$/p' "$msg" | sed '/^$/d' >"$msg.h"
+    sed '1,/^$/d' "$msg" >"$msg.body"
+    corpus_article "$1" "$TEST_GROUP" "$POSTER" "$2" "$msg.body" "$msg.h"
+}
+
+build_corpus() {
+    make_uuencoded "$ART/single" "$TEST_GROUP" "$POSTER" "single.bin" single.bin 40000
+    MULTI_PARTS=$(make_uuenview_set multi multi.bin 40000 200)
+    GAP_PARTS=$(make_uuenview_set gap gap.bin 22000 200)
+    make_mpack_post "$ART/mpack" "Two pictures" application/octet-stream a.bin 30000 image/jpeg b.jpg 25000
+    make_mpack_post "$ART/video" "A clip" video/mpeg clip.mpg 20000
+    make_uuenview_attach_post "$ART/attach" "Attached files" c.bin 9000 d.png 12000
+    make_uuencoded "$ART/reply" "$TEST_GROUP" "$POSTER" "Re: reply.bin" reply.bin 20000
+    make_uuencoded "$ART/short" "$TEST_GROUP" "$POSTER" "short.bin" short.bin 1000
+    make_uuencoded "$ART/spam" "$TEST_GROUP" "Spam Bot <bot@spam.test>" "spam.bin" spam.bin 20000
+    make_uuencoded "$ART/evil" "$TEST_GROUP" "$POSTER" "evil.exe" evil.exe 20000
+    make_uuencoded "$ART/other" "$OTHER_GROUP" "$POSTER" "other.bin" other.bin 20000
+    make_uuencoded "$ART/late" "$TEST_GROUP" "$POSTER" "late.bin" late.bin 20000
+    printf 'Just a few words.\n' >"$WORK/tmp/text"
+    corpus_article "$ART/text" "$TEST_GROUP" "$POSTER" "Hello" "$WORK/tmp/text"
+}
+
+# --- checks on the program's results -----------------------------------------------------
+
+# Article number of the article whose subject is given, from the server's overview.
+article_number() {
+    python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" subjects "$TEST_GROUP" |
+        awk -F'\t' -v s="$1" '$2 == s { print $1 }'
+}
+
+group_last() {
+    python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" group "$1" | cut -d' ' -f2
+}
+
+# The articles as the server serves them, decoded by a peer decoder (uudeview), give back
+# every original of the first batch: the server stores and serves the corpus intact.
+server_serves_corpus() {
+    local dir=$WORK/served f
+    mkdir -p "$dir/articles" "$dir/files"
+    python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" articles "$TEST_GROUP" "$dir/articles" || return 1
+    uudeview -i -q -p "$dir/files/" "$dir"/articles/* >/dev/null 2>&1
+    for f in single.bin multi.bin a.bin b.jpg c.bin d.png clip.mpg reply.bin spam.bin evil.exe; do
+        cmp -s "$ORIG/$f" "$dir/files/$f" || return 1
+    done
+}
+
+# Sorted list of files below a Decodes folder.
+decoded_list() {
+    (cd "$1" 2>/dev/null && find . -type f | sort)
+}
+
+# --- the run -----------------------------------------------------------------------------
+
+echo "== building the corpus"
+build_corpus || { echo "cannot build the corpus" >&2; exit 1; }
+GAP_SUBJECT() { printf 'gap.bin (%03d/%03d) - [ gap.bin ]' "$1" "$GAP_PARTS"; }
+
+echo "== starting INN2"
+inn_setup "$WORK/inn" || exit 1
+inn_start || { tail -n 20 "$WORK"/inn/log/*; exit 1; }
+inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" || exit 1
+
+# First batch: everything but the middle part of the gap set, the multipart set out of order.
+batch1=("$ART/text" "$ART/multi.3" "$ART/single" "$ART/gap.1" "$ART/multi.1" "$ART/mpack"
+    "$ART/reply" "$ART/multi.5" "$ART/short" "$ART/gap.3" "$ART/spam" "$ART/multi.2"
+    "$ART/video" "$ART/evil" "$ART/attach" "$ART/multi.4" "$ART/other")
+corpus_batch "$WORK/batch1" "${batch1[@]}"
+inn_feed "$WORK/batch1" || exit 1
+inn_sync
+
+echo "== the server"
+check_eq "server holds the first batch" "$((${#batch1[@]} - 1))" \
+    "$(python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" group "$TEST_GROUP" | cut -d' ' -f3)"
+check "server serves the corpus intact (peer decoder)" server_serves_corpus
+check "reader port with AUTHINFO accepts the account" \
+    python3 "$HERE/nntp_probe.py" "$INN_AUTH_PORT" login "$INN_USER" "$INN_PASS" "$TEST_GROUP"
+check_not "reader port with AUTHINFO refuses a wrong password" \
+    python3 "$HERE/nntp_probe.py" "$INN_AUTH_PORT" login "$INN_USER" wrong "$TEST_GROUP"
+
+if [[ ! -x $GW_BINARY ]]; then
+    fail "gleanwick binary $GW_BINARY is missing"
+    check_summary
+    exit 1
+fi
+
+HOME1=$WORK/home1
+GW_SETTINGS=('"m_uMinLines"=dword:00000032')
+gw_home "$HOME1" "$INN_READ_PORT"
+gw_newsrc "$HOME1" "$TEST_GROUP: 0" "$OTHER_GROUP! 0"
+printf '0,*@spam.test>\n2,*.exe\n' >"$HOME1/Gleanwick.killfile"
+last1=$(group_last "$TEST_GROUP")
+gap1=$(article_number "$(GAP_SUBJECT 1)")
+gap3=$(article_number "$(GAP_SUBJECT 3)")
+
+echo "== first extraction"
+gw_run "$HOME1" "$WORK/run1.out"
+rc=$?
+check_context "$WORK/run1.out"
+check_eq "run ends with status 0" 0 "$rc"
+check_output "$WORK/run1.out" "Connecting to 127.0.0.1"
+check_output "$WORK/run1.out" "Checking group $TEST_GROUP for attachments"
+check_no_output "$WORK/run1.out" "Checking group $OTHER_GROUP for attachments"
+check_output "$WORK/run1.out" "Killing message with author of: Spam Bot <bot@spam.test>"
+check_output "$WORK/run1.out" "Killing message with file name of: evil.exe"
+check_output "$WORK/run1.out" "Extract Complete"
+for f in single.bin multi.bin a.bin b.jpg c.bin d.png; do
+    check_same "$f decoded byte for byte" "$ORIG/$f" "$HOME1/Decodes/$f"
+done
+for f in gap.bin reply.bin short.bin spam.bin evil.exe clip.mpg other.bin; do
+    check_absent "$f not extracted" "$HOME1/Decodes/$f"
+done
+check_eq "nothing else decoded" "$(printf './%s\n' a.bin b.jpg c.bin d.png multi.bin single.bin)" \
+    "$(decoded_list "$HOME1/Decodes")"
+check_newsrc "position after the walk, incomplete set pending" "$HOME1/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $((last1 + 1)) $gap1 $gap3" "$OTHER_GROUP! 0"
+
+echo "== second extraction, nothing new"
+before=$(cd "$HOME1/Decodes" && find . -type f -printf '%p %s %T@\n' | sort)
+gw_run "$HOME1" "$WORK/run2.out"
+rc=$?
+check_context "$WORK/run2.out"
+check_eq "run ends with status 0" 0 "$rc"
+check_output "$WORK/run2.out" "Extract Complete"
+check_eq "no file decoded or touched" "$before" \
+    "$(cd "$HOME1/Decodes" && find . -type f -printf '%p %s %T@\n' | sort)"
+check_newsrc "same position and pending numbers" "$HOME1/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $((last1 + 1)) $gap1 $gap3" "$OTHER_GROUP! 0"
+
+echo "== the missing part arrives"
+corpus_batch "$WORK/batch2" "$ART/gap.2"
+inn_feed "$WORK/batch2" || exit 1
+inn_sync
+last2=$(group_last "$TEST_GROUP")
+gw_run "$HOME1" "$WORK/run3.out"
+rc=$?
+check_context "$WORK/run3.out"
+check_eq "run ends with status 0" 0 "$rc"
+check_same "gap.bin completed from three runs' parts" "$ORIG/gap.bin" "$HOME1/Decodes/gap.bin"
+check_newsrc "position moved, nothing pending" "$HOME1/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $((last2 + 1))" "$OTHER_GROUP! 0"
+
+echo "== catch-up"
+corpus_batch "$WORK/batch3" "$ART/late"
+inn_feed "$WORK/batch3" || exit 1
+inn_sync
+last3=$(group_last "$TEST_GROUP")
+gw_run "$HOME1" "$WORK/run4.out" -catchup
+rc=$?
+check_context "$WORK/run4.out"
+check_eq "catch-up ends with status 0" 0 "$rc"
+check_output "$WORK/run4.out" "Catching up group $TEST_GROUP."
+check_output "$WORK/run4.out" "Catch-up Complete"
+check_absent "catch-up decodes nothing" "$HOME1/Decodes/late.bin"
+check_newsrc "catch-up moves the position to the last article" "$HOME1/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $last3" "$OTHER_GROUP! 0"
+
+echo "== server requiring AUTHINFO"
+HOME2=$WORK/home2
+GW_SETTINGS=('"m_uMinLines"=dword:00000000')
+gw_home "$HOME2" "$INN_AUTH_PORT" "$INN_USER" "$INN_PASS"
+gw_newsrc "$HOME2" "$TEST_GROUP: 0"
+gw_run "$HOME2" "$WORK/run5.out"
+rc=$?
+check_context "$WORK/run5.out"
+check_eq "run with the stored account ends with status 0" 0 "$rc"
+check_no_output "$WORK/run5.out" "Failed to connect to"
+for f in single.bin multi.bin gap.bin late.bin; do
+    check_same "$f decoded through the login" "$ORIG/$f" "$HOME2/Decodes/$f"
+done
+check_newsrc "position stored after the login run" "$HOME2/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $((last3 + 1))"
+
+HOME3=$WORK/home3
+gw_home "$HOME3" "$INN_AUTH_PORT" "$INN_USER" "not-the-password"
+gw_newsrc "$HOME3" "$TEST_GROUP: 0"
+gw_run "$HOME3" "$WORK/run6.out"
+rc=$?
+check_context "$WORK/run6.out"
+check_ne "wrong password ends with a non-zero status" 0 "$rc"
+check_output "$WORK/run6.out" "Failed to connect to 127.0.0.1"
+check_eq "wrong password decodes nothing" "" "$(decoded_list "$HOME3/Decodes")"
+check_newsrc "wrong password leaves the position" "$HOME3/$GW_SERVER.newsrc" "$TEST_GROUP: 0"
+
+check_summary
