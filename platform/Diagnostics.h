@@ -11,3 +11,13 @@ void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void DebugTrace(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Writes without flushing when g_nDebugLevel == level.
 void DebugTraceExact(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// GLEANWICK.DBG in the program folder.
+std::string DiagnosticsFilePath();
+// Creates the file anew (an old one is truncated) for this process, mode 0600 because traces
+// may hold account names. False when it cannot be created or another running instance holds
+// it; writes then go nowhere. Reopening closes the previous file first.
+bool OpenDiagnosticsFile(const std::string& path = DiagnosticsFilePath());
+// Flushes and closes the file; nothing when it is not open.
+void CloseDiagnosticsFile();
+bool IsDiagnosticsFileOpen();
