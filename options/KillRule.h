@@ -7,4 +7,6 @@
 struct KillRule {
     int32_t field = 0;
     std::string pattern;
+
+    bool operator==(const KillRule&) const = default;
 };

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "OptionsTestHome.h"
+#include "options/CKillFile.h"
+
+namespace {
+
+std::vector<KillRule> ReadText(const OptionsTestHome& home, const std::string& text) {
+    const std::string path = home / CKillFile::kFileName;
+    WriteFile(path, text);
+    std::vector<KillRule> rules;
+    CKillFile::Read(path, rules);
+    return rules;
+}
+
+TEST(KillFileTest, LinesSplitAtTheFirstCommaOnly) {
+    OptionsTestHome home;
+    const auto rules = ReadText(home, "1,*sale*, cheap\n"
+                                      "2,\n"
+                                      "0,Spam?Bot\r\n"
+                                      "1\n"
+                                      ",,2,lead commas\n");
+    EXPECT_EQ(rules,
+              (std::vector<KillRule>{
+                  {1, "*sale*, cheap"}, {2, ""}, {0, "Spam?Bot"}, {1, ""}, {2, "lead commas"}}));
+}
+
+TEST(KillFileTest, LinesWithoutAFieldCodeAreSkipped) {
+    OptionsTestHome home;
+    const auto rules = ReadText(home, "\n,,,\nabc,pattern\n\r\n 0,kept\n");
+    EXPECT_EQ(rules, (std::vector<KillRule>{{0, "kept"}}));
+}
+
+TEST(KillFileTest, ReadingAppendsAndAMissingFileAddsNothing) {
+    OptionsTestHome home;
+    std::vector<KillRule> rules{{0, "first"}};
+    CKillFile::Read(home / "absent.killfile", rules);
+    EXPECT_EQ(rules.size(), 1u);
+    WriteFile(home / "k", "1,second\n");
+    CKillFile::Read(home / "k", rules);
+    EXPECT_EQ(rules, (std::vector<KillRule>{{0, "first"}, {1, "second"}}));
+}
+
+TEST(KillFileTest, WriteRoundTripsAndFailureKeepsTheOldFile) {
+    OptionsTestHome home;
+    const std::string path = home / CKillFile::kFileName;
+    const std::vector<KillRule> rules{{1, "x"}, {0, "y,z"}, {2, ""}};
+    ASSERT_TRUE(CKillFile::Write(path, rules));
+    EXPECT_EQ(ReadFile(path), "1,x\n0,y,z\n2,\n");
+    std::vector<KillRule> back;
+    CKillFile::Read(path, back);
+    EXPECT_EQ(back, rules);
+
+    EXPECT_FALSE(CKillFile::Write(home / "no-folder/k", rules));
+    std::filesystem::create_directory(home / "dir");
+    EXPECT_FALSE(CKillFile::Write(home / "dir", rules));
+    EXPECT_EQ(ReadFile(path), "1,x\n0,y,z\n2,\n");
+}
+
+} // namespace

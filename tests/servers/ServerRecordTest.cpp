@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "TestHome.h"
+#include "servers/CServerRecord.h"
+
+namespace {
+
+const std::string kServersKey = "Software\\Hollowfen\\Gleanwick\\Servers";
+
+TEST(ServerRecordTest, AbsentValuesReadAsDefaults) {
+    TestHome home;
+    home.hive.CreateKey(kServersKey + "\\bare.example.com");
+    const CServerRecord::Settings settings = CServerRecord(home.profile, "bare.example.com").Read();
+    EXPECT_EQ(settings.uPort, 119u);
+    EXPECT_EQ(settings.uTimeout, 30000u);
+    EXPECT_FALSE(settings.bLoginRequired);
+    EXPECT_EQ(settings.strUser, "");
+    EXPECT_EQ(settings.strPassword, "");
+}
+
+TEST(ServerRecordTest, WriteCreatesTheKeyInTheGivenValueOrder) {
+    TestHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    CServerRecord::Settings settings;
+    settings.bLoginRequired = true;
+    settings.strUser = "";
+    settings.strPassword = "secret";
+    settings.uPort = 563;
+    settings.uTimeout = 45000;
+    record.Write(settings);
+
+    const std::string key = kServersKey + "\\news.example.com";
+    std::vector<std::string> names;
+    for (std::size_t i = 0; const CHive::Value* value = home.hive.EnumValue(key, i); ++i) {
+        names.push_back(value->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Login Required", "Login User", "Login Password",
+                                               "Port", "Timeout"}));
+    EXPECT_EQ(record.GetTimeout(), 45000u) << "values off the offered list are kept";
+    EXPECT_EQ(record.GetPort(), 563u);
+    EXPECT_TRUE(record.GetLoginRequired());
+    EXPECT_EQ(record.GetLoginPassword(), "secret");
+}
+
+TEST(ServerRecordTest, EnumerateInHiveOrderAndRemoveWithAllValues) {
+    TestHome home;
+    EXPECT_TRUE(CServerRecord::Enumerate(home.hive).empty()) << "no Servers key: no servers";
+
+    for (const char* name : {"news.b.org", "News.A.org", "news.c.org"}) {
+        CServerRecord record(home.profile, name);
+        record.Write({});
+        record.WriteLastUpdate();
+        record.GetNewsrcPath();
+    }
+    EXPECT_EQ(CServerRecord::Enumerate(home.hive),
+              (std::vector<std::string>{"News.A.org", "news.b.org", "news.c.org"}));
+
+    CServerRecord::Remove(home.hive, "news.b.org");
+    EXPECT_EQ(CServerRecord::Enumerate(home.hive),
+              (std::vector<std::string>{"News.A.org", "news.c.org"}));
+    CServerRecord again(home.profile, "news.b.org");
+    EXPECT_EQ(again.GetLastUpdate(), "");
+    EXPECT_EQ(home.profile.GetProfileString("Servers\\news.b.org", "NEWSRC File"), "");
+}
+
+} // namespace
