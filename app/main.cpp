@@ -1,6 +1,71 @@
-#include <cstdio>
+#include <QCoreApplication>
 
-int main() {
-    std::puts("Gleanwick: start-up is not built yet.");
-    return 1;
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "app/CConsoleGroupProgress.h"
+#include "app/CHeadlessRunner.h"
+#include "app/CMainApp.h"
+#include "app/CommandLine.h"
+#include "nntp/CGroupListHost.h"
+#include "nntp/CNewsConnection.h"
+
+namespace {
+
+std::size_t TerminalColumns() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// One extraction or catch-up without a display; the exit status tells cron how it went.
+int RunHeadless(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupListHost& listHost,
+                bool terminal) {
+    // A closed pipe on standard output must not kill the run before it saves.
+    std::signal(SIGPIPE, SIG_IGN);
+    const NewsConnectionFactory factory = [&app](const std::string& server,
+                                                 CSocketOwnerWnd& owner) {
+        return std::make_unique<CNewsConnection>(server, app.Profile(), &owner);
+    };
+    CHeadlessRunner runner(app, factory, std::cout, std::cerr, terminal, TerminalColumns());
+    listHost.SetProgressFactory([&runner, terminal](const std::string& server) {
+        return std::make_unique<CConsoleGroupProgress>(
+            std::cerr, terminal, server, [&runner] { return runner.StopRequested(); });
+    });
+    app.InitInstance(commandLine.m_nDebugLevel);
+    int status = runner.Run(commandLine.m_bCatchUp ? 1 : 0);
+    if (!app.ExitInstance() && status == CHeadlessRunner::kComplete)
+        status = CHeadlessRunner::kSaveFailed;
+    return status;
+}
+
+// Until the main window exists: start up, print what was loaded, shut down.
+int RunSummary(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupListHost& listHost,
+               bool terminal) {
+    listHost.SetProgressFactory([terminal](const std::string& server) {
+        return std::make_unique<CConsoleGroupProgress>(std::cerr, terminal, server, nullptr);
+    });
+    app.InitInstance(commandLine.m_nDebugLevel);
+    app.PrintSummary(std::cout);
+    return app.ExitInstance() ? 0 : CHeadlessRunner::kSaveFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const CMainCommandLineInfo commandLine = CMainCommandLineInfo::Parse(argc, argv);
+    QCoreApplication qtApp(argc, argv);
+    QCoreApplication::setApplicationName("Gleanwick");
+
+    CMainApp app(std::cerr);
+    CGroupListHost listHost(app.Profile());
+    app.SetGroupListHost(&listHost);
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    if (commandLine.m_bHeadless)
+        return RunHeadless(commandLine, app, listHost, terminal);
+    return RunSummary(commandLine, app, listHost, terminal);
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "options/CSettings.h"
+#include "options/KillRule.h"
+#include "platform/CHive.h"
+#include "platform/CProfile.h"
+
+class IGroupListHost;
+
+// The application object: brings the program up in its fixed order and takes it down again.
+// Until the main window exists it also holds what the frame would own: the settings and the
+// kill rules. The server tables live in g_serverTables.
+class CMainApp {
+  public:
+    // Problems during start-up and shutdown are reported on `err`.
+    explicit CMainApp(std::ostream& err);
+    ~CMainApp();
+    CMainApp(const CMainApp&) = delete;
+    CMainApp& operator=(const CMainApp&) = delete;
+
+    // The group-list download's host, installed for the duration of start-up and shutdown.
+    void SetGroupListHost(IGroupListHost* host) { m_pListHost = host; }
+
+    // Start-up: hive, settings migration, `debugLevel` from the command line, diagnostics
+    // file, server tables, settings and kill file.
+    void InitInstance(int debugLevel);
+    // Saves settings and the kill file, then the hive (the frame's SaveSettings with save).
+    void SaveSettings();
+    // Shutdown: settings and kill file, every .newsrc with backup, the hive, diagnostics.
+    // False when something could not be written (each failure is reported on `err`).
+    bool ExitInstance();
+
+    // What start-up loaded: servers with group counts and subscribed groups, the decode
+    // folder, the number of kill rules.
+    void PrintSummary(std::ostream& out) const;
+
+    CHive& Hive() { return m_hive; }
+    CProfile& Profile() { return m_profile; }
+    CSettings& Settings() { return m_settings; }
+    std::vector<KillRule>& KillRules() { return m_killRules; }
+    const std::string& ProgramFolderPath() const { return m_strProgramFolder; }
+    bool HasStarted() const { return m_bStarted; }
+
+  private:
+    void LoadServerTables();
+    bool SaveServerTables();
+    bool SaveHive();
+
+    std::ostream& m_err;
+    IGroupListHost* m_pListHost = nullptr;
+    std::string m_strProgramFolder;
+    std::string m_strKillFilePath;
+    CHive m_hive;
+    CProfile m_profile{m_hive};
+    CSettings m_settings;
+    std::vector<KillRule> m_killRules;
+    bool m_bStarted = false;
+    bool m_bSaveFailed = false;
+};
