@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The receive buffer of a news connection: bytes in, lines out. A line is any byte
+// sequence ended by CR LF (a lone CR or LF is an ordinary byte); NUL bytes become
+// spaces as they arrive so that a line is always a valid C string.
+class CLineBuffer {
+  public:
+    // Lines longer than this are refused rather than buffered without end: nothing a
+    // news server legitimately sends comes near it.
+    static constexpr std::size_t kMaxLineLength = 32 * 1024 * 1024;
+
+    // Appends received bytes (NUL bytes turned into spaces).
+    void Append(const char* data, std::size_t size);
+    // Makes room for `size` bytes at the end and returns where to write them; the caller
+    // then calls Commit with the count actually written.
+    char* Reserve(std::size_t size);
+    void Commit(std::size_t written);
+
+    // Takes the next complete line, without its CR LF, into `line`; false when the
+    // undelivered bytes hold no CR LF.
+    bool TakeLine(std::string& line);
+    // True when the undelivered bytes hold a complete line.
+    bool HasLine();
+    // True when an unfinished line has grown past kMaxLineLength.
+    bool Overlong() const { return m_data.size() - m_nRead > kMaxLineLength; }
+    std::size_t Pending() const { return m_data.size() - m_nRead; }
+    void Clear();
+
+  private:
+    std::size_t FindLineEnd();
+    void Compact();
+
+    std::string m_data;
+    std::size_t m_nRead = 0;     // first byte not yet delivered
+    std::size_t m_nScanned = 0;  // bytes before this are known to hold no CR LF after m_nRead
+    std::size_t m_nReserved = 0; // start of the region handed out by Reserve
+};

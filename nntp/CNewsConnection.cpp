@@ -1,0 +1,515 @@
+#include "nntp/CNewsConnection.h"
+
+#include <QElapsedTimer>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <string>
+
+#ifdef __linux__
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
+#include "engine/CSocketOwnerWnd.h"
+#include "nntp/CLogonPrompt.h"
+#include "nntp/WinsockErrors.h"
+#include "platform/CProfile.h"
+#include "platform/ConnectionErrors.h"
+#include "platform/Diagnostics.h"
+
+namespace {
+
+constexpr int kDefaultTimeout = 30000;
+constexpr int kDefaultPort = 119;
+// Longest stretch the event loop waits while buffered lines are being delivered.
+constexpr qint64 kDeliveryBudgetMs = 10;
+// QUIT is a courtesy: never hold a closing connection longer than this for it.
+constexpr int kQuitWriteMs = 1000;
+
+// A literal address (dotted IPv4, or IPv6) is connected to without any lookup; anything
+// else, including names that merely begin with a digit, is looked up by name.
+bool ParseLiteralAddress(const std::string& server, QHostAddress& address) {
+    return address.setAddress(QString::fromStdString(server));
+}
+
+} // namespace
+
+CNewsConnection::CNewsConnection(std::string server, CProfile& profile, CSocketOwnerWnd* owner)
+    : m_strServer(std::move(server)), m_profile(profile), m_pOwner(owner) {
+    m_timer.setSingleShot(true);
+    m_pump.setSingleShot(true);
+    m_pump.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &CNewsConnection::OnTimer);
+    connect(&m_pump, &QTimer::timeout, this, &CNewsConnection::Pump);
+}
+
+CNewsConnection::~CNewsConnection() {
+    *m_alive = false;
+    Close();
+}
+
+std::string CNewsConnection::Section() const {
+    return "Servers\\" + m_strServer;
+}
+
+int CNewsConnection::ReadTimeout() const {
+    uint32_t value = m_profile.GetProfileInt(Section(), "Timeout", kDefaultTimeout);
+    // A zero or absurd value would disable every time limit; keep it usable.
+    if (value == 0 || value > 24u * 3600 * 1000)
+        return kDefaultTimeout;
+    return static_cast<int>(value);
+}
+
+quint16 CNewsConnection::ReadPort() const {
+    uint32_t value = m_profile.GetProfileInt(Section(), "Port", kDefaultPort);
+    return static_cast<quint16>(value);
+}
+
+int CNewsConnection::ParseCode(std::string_view line) {
+    std::size_t digits = 0;
+    while (digits < line.size() && digits < 9 && line[digits] >= '0' && line[digits] <= '9')
+        ++digits;
+    int code = 0;
+    std::from_chars(line.data(), line.data() + digits, code);
+    return code;
+}
+
+std::string CNewsConnection::TraceText(std::string_view line) {
+    constexpr std::string_view kPass = "AUTHINFO PASS";
+    bool isPass = line.size() >= kPass.size() &&
+                  std::equal(kPass.begin(), kPass.end(), line.begin(), [](char a, char b) {
+                      return a == std::toupper(static_cast<unsigned char>(b));
+                  });
+    if (isPass)
+        return std::string(kPass) + " ********";
+    return std::string(line);
+}
+
+// ---------------------------------------------------------------------------------
+// Shared
+
+void CNewsConnection::MakeSocket() {
+    m_pSocket = new QTcpSocket;
+    m_pSocket->setProxy(QNetworkProxy::NoProxy);
+    m_nPendingError = 0;
+}
+
+// An asynchronous socket is never deleted synchronously: this may run inside a chain of
+// calls that started in one of its signals.
+void CNewsConnection::ReleaseSocket() {
+    if (!m_pSocket)
+        return;
+    QTcpSocket* socket = m_pSocket;
+    m_pSocket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    // The blocking mode connects no signals, so its socket can go at once.
+    if (m_bBlocking)
+        delete socket;
+    else
+        socket->deleteLater();
+}
+
+void CNewsConnection::Reset() {
+    ++m_nGeneration;
+    if (m_nLookupId >= 0) {
+        QHostInfo::abortHostLookup(m_nLookupId);
+        m_nLookupId = -1;
+    }
+    ReleaseSocket();
+    m_ePhase = Phase::Closed;
+    m_timer.stop();
+    m_pump.stop();
+    m_nPendingError = 0;
+    m_buffer.Clear();
+}
+
+void CNewsConnection::Close() {
+    if (m_ePhase == Phase::Connected)
+        SendQuit();
+    Reset();
+}
+
+void CNewsConnection::SendQuit() {
+    if (!m_pSocket || m_pSocket->state() != QAbstractSocket::ConnectedState)
+        return;
+    DebugTrace(3, "%s\n", "QUIT");
+    m_pSocket->write("QUIT\r\n");
+    if (m_bBlocking)
+        m_pSocket->waitForBytesWritten(std::min(m_nTimeout, kQuitWriteMs));
+    else
+        m_pSocket->flush();
+}
+
+void CNewsConnection::SendLine(std::string_view line) {
+    if (g_nDebugLevel >= 3) {
+        std::string text = TraceText(line);
+        DebugTrace(3, "%s\n", text.c_str());
+    }
+    if (m_ePhase != Phase::Connected || !m_pSocket ||
+        m_pSocket->state() != QAbstractSocket::ConnectedState)
+        Fail("not connected to " + m_strServer, WinsockErrors::kNotConnected);
+    std::string data;
+    data.reserve(line.size() + 2);
+    data.append(line).append("\r\n");
+    if (m_bBlocking) {
+        WriteBlocking(data);
+        return;
+    }
+    // Qt keeps whatever the kernel does not take at once and sends it from the event
+    // loop, so a short send never loses the rest of the line.
+    qint64 written = m_pSocket->write(data.data(), static_cast<qint64>(data.size()));
+    m_pSocket->flush();
+    if (written != static_cast<qint64>(data.size()) ||
+        m_pSocket->state() != QAbstractSocket::ConnectedState)
+        Fail("cannot send to " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
+    ArmTimer();
+}
+
+void CNewsConnection::ReadAvailable() {
+    qint64 available = m_pSocket->bytesAvailable();
+    if (available <= 0)
+        return;
+    if (m_buffer.Overlong()) {
+        m_pSocket->skip(available);
+        return;
+    }
+    char* target = m_buffer.Reserve(static_cast<std::size_t>(available));
+    qint64 got = m_pSocket->read(target, available);
+    m_buffer.Commit(got > 0 ? static_cast<std::size_t>(got) : 0);
+    RearmQuickAck();
+}
+
+void CNewsConnection::TuneSocket() {
+    m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    RearmQuickAck();
+}
+
+// A server that writes a reply's status line and its data block separately, with Nagle
+// on, holds the data block until the status line is acknowledged; a delayed ACK then
+// costs tens of milliseconds per reply. Quick-ACK mode is not sticky, so it is set again
+// after every read.
+void CNewsConnection::RearmQuickAck() {
+#ifdef TCP_QUICKACK
+    qintptr fd = m_pSocket->socketDescriptor();
+    if (fd < 0)
+        return;
+    int on = 1;
+    setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
+}
+
+void CNewsConnection::Fail(const std::string& what, int error) const {
+    throw CConnectionException(what, error);
+}
+
+// ---------------------------------------------------------------------------------
+// Asynchronous mode
+
+void CNewsConnection::Start() {
+    Reset();
+    if (!m_pOwner)
+        Fail("no owner for the connection to " + m_strServer, 0);
+    if (m_strServer.empty())
+        Fail("no server name", WinsockErrors::kHostNotFound);
+    m_bBlocking = false;
+    m_nTimeout = ReadTimeout();
+    m_ePhase = Phase::LookingUp;
+    const unsigned generation = m_nGeneration;
+    QHostAddress literal;
+    if (ParseLiteralAddress(m_strServer, literal)) {
+        // Reported from the event loop like a finished lookup, so that the owner sees
+        // the same order of events either way.
+        QTimer::singleShot(0, this, [this, generation, literal] {
+            if (generation == m_nGeneration && m_ePhase == Phase::LookingUp)
+                BeginConnect({literal});
+        });
+    } else {
+        m_nLookupId = QHostInfo::lookupHost(
+            QString::fromStdString(m_strServer), this,
+            [this, generation](const QHostInfo& info) { OnLookupDone(info, generation); });
+    }
+    ArmTimer();
+}
+
+void CNewsConnection::OnLookupDone(const QHostInfo& info, unsigned generation) {
+    if (generation != m_nGeneration || m_ePhase != Phase::LookingUp)
+        return;
+    m_nLookupId = -1;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        m_ePhase = Phase::Closed;
+        int error = WinsockErrors::FromLookupError(info.error());
+        ReportError(CSocketOwnerWnd::kHostFound, error ? error : WinsockErrors::kHostNotFound);
+        return;
+    }
+    BeginConnect(info.addresses());
+}
+
+void CNewsConnection::BeginConnect(const QList<QHostAddress>& addresses) {
+    m_addresses = addresses;
+    m_nNextAddress = 0;
+    m_nPort = ReadPort();
+    m_ePhase = Phase::Connecting;
+    ConnectNextAddress(WinsockErrors::kHostNotFound);
+}
+
+// Addresses are tried in the order of the lookup; each gets the whole time limit.
+void CNewsConnection::ConnectNextAddress(int lastError) {
+    ReleaseSocket();
+    if (m_nNextAddress >= m_addresses.size()) {
+        m_ePhase = Phase::Closed;
+        ReportError(CSocketOwnerWnd::kHostFound, lastError);
+        return;
+    }
+    MakeSocket();
+    connect(m_pSocket, &QTcpSocket::connected, this, &CNewsConnection::OnSocketConnected);
+    connect(m_pSocket, &QTcpSocket::readyRead, this, &CNewsConnection::OnSocketReadyRead);
+    connect(m_pSocket, &QTcpSocket::errorOccurred, this, &CNewsConnection::OnSocketError);
+    ArmTimer();
+    m_pSocket->connectToHost(m_addresses[m_nNextAddress++], m_nPort);
+}
+
+void CNewsConnection::OnSocketConnected() {
+    m_ePhase = Phase::Connected;
+    m_buffer.Clear();
+    TuneSocket();
+    ArmTimer();
+}
+
+// Socket signals only gather bytes and errors; lines and errors reach the owner from
+// the pump, so the owner never runs inside a signal of the socket.
+void CNewsConnection::OnSocketReadyRead() {
+    ReadAvailable();
+    ArmTimer();
+    m_pump.start();
+}
+
+void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
+    if (m_nPendingError == 0)
+        m_nPendingError = WinsockErrors::FromSocketError(error);
+    m_pump.start();
+}
+
+void CNewsConnection::Pump() {
+    if (m_ePhase == Phase::Connecting && m_nPendingError != 0) {
+        ConnectNextAddress(m_nPendingError);
+        return;
+    }
+    if (m_ePhase == Phase::Connected)
+        DeliverLines();
+}
+
+void CNewsConnection::OnTimer() {
+    switch (m_ePhase) {
+    case Phase::LookingUp:
+        Reset();
+        ReportError(CSocketOwnerWnd::kTimerNotification, CSocketOwnerWnd::kTimeoutError);
+        return;
+    case Phase::Connecting:
+        ConnectNextAddress(WinsockErrors::kTimedOut);
+        return;
+    case Phase::Connected:
+        // Lines still being handed over mean the server is not the one that is slow.
+        if (m_bDelivering || m_buffer.HasLine()) {
+            ArmTimer();
+            return;
+        }
+        ReportError(CSocketOwnerWnd::kTimerNotification, CSocketOwnerWnd::kTimeoutError);
+        return;
+    case Phase::Closed:
+        return;
+    }
+}
+
+// Hands buffered lines to the owner in order, several per turn of the event loop but
+// never for longer than the delivery budget, so the user interface stays responsive.
+void CNewsConnection::DeliverLines() {
+    if (m_bDelivering)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    const std::shared_ptr<bool> alive = m_alive;
+    const unsigned generation = m_nGeneration;
+    std::string line;
+    while (m_buffer.TakeLine(line)) {
+        if (g_nDebugLevel >= 5)
+            DebugTrace(5, "%s\n", line.c_str());
+        m_bDelivering = true;
+        const bool more = m_pOwner->OnResponseLine(line);
+        if (!*alive)
+            return;
+        m_bDelivering = false;
+        if (generation != m_nGeneration)
+            return;
+        if (!more) {
+            // The owner wants no more lines for now; new data starts delivery again.
+            m_timer.stop();
+            return;
+        }
+        if (clock.elapsed() >= kDeliveryBudgetMs) {
+            ArmTimer();
+            m_pump.start();
+            return;
+        }
+    }
+    if (m_buffer.Overlong() && m_nPendingError == 0)
+        m_nPendingError = WinsockErrors::kNoBuffers;
+    if (m_nPendingError != 0) {
+        const int error = m_nPendingError;
+        m_nPendingError = 0;
+        ReportError(CSocketOwnerWnd::kSocketNotification, error);
+        return;
+    }
+    ArmTimer();
+}
+
+// Always the last thing a handler does: the owner may delete the connection.
+void CNewsConnection::ReportError(int notification, int error) {
+    m_timer.stop();
+    m_pOwner->OnConnectionError(notification, error);
+}
+
+void CNewsConnection::ArmTimer() {
+    if (!m_bBlocking)
+        m_timer.start(m_nTimeout);
+}
+
+// ---------------------------------------------------------------------------------
+// Blocking mode
+
+QList<QHostAddress> CNewsConnection::ResolveBlocking() const {
+    QHostAddress literal;
+    if (ParseLiteralAddress(m_strServer, literal))
+        return {literal};
+    if (m_strServer.empty())
+        Fail("no server name", WinsockErrors::kHostNotFound);
+    QHostInfo info = QHostInfo::fromName(QString::fromStdString(m_strServer));
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
+        Fail("cannot resolve " + m_strServer, WinsockErrors::kHostNotFound);
+    return info.addresses();
+}
+
+void CNewsConnection::ConnectFirstReachable(const QList<QHostAddress>& addresses) {
+    int lastError = WinsockErrors::kHostNotFound;
+    for (const QHostAddress& address : addresses) {
+        MakeSocket();
+        m_pSocket->connectToHost(address, m_nPort);
+        if (m_pSocket->waitForConnected(m_nTimeout)) {
+            m_ePhase = Phase::Connected;
+            TuneSocket();
+            return;
+        }
+        lastError = WinsockErrors::FromSocketError(m_pSocket->error());
+        ReleaseSocket();
+    }
+    Fail("cannot connect to " + m_strServer, lastError);
+}
+
+void CNewsConnection::Connect() {
+    Reset();
+    m_bBlocking = true;
+    QList<QHostAddress> addresses = ResolveBlocking();
+    m_nTimeout = ReadTimeout();
+    m_nPort = ReadPort();
+    ConnectFirstReachable(addresses);
+    try {
+        ConnectAndGreet();
+    } catch (...) {
+        // Closed without QUIT: the exchange has already gone wrong.
+        Reset();
+        throw;
+    }
+}
+
+void CNewsConnection::ConnectAndGreet() {
+    std::string greeting = ReadLine();
+    int code = ParseCode(greeting);
+    if (code != 200 && code != 201)
+        Fail(m_strServer + " refused the connection: " + greeting, 0);
+    Login();
+    SendLine("MODE READER");
+    std::string reply = ReadLine();
+    code = ParseCode(reply);
+    if (code == 480) {
+        LogonPrompt();
+        Login();
+        return;
+    }
+    if (code != 200 && code != 201 && code != 500)
+        Fail(m_strServer + " refused MODE READER: " + reply, 0);
+}
+
+void CNewsConnection::Login() {
+    const std::string section = Section();
+    if (m_profile.GetProfileInt(section, "Login Required", 0) == 0)
+        return;
+    SendLine("AUTHINFO USER " + m_profile.GetProfileString(section, "Login User"));
+    ExpectCode(381);
+    SendLine("AUTHINFO PASS " + m_profile.GetProfileString(section, "Login Password"));
+    std::string reply = ReadLine();
+    int code = ParseCode(reply);
+    if (code == 200 || code == 281)
+        return;
+    if (code != 502)
+        Fail(m_strServer + " refused the login: " + reply, 0);
+    Close();
+    if (!LogonPrompt())
+        throw CUserCancelException();
+    // A new connection with the values just entered; the caller then goes on with its
+    // own steps on it.
+    Connect();
+}
+
+bool CNewsConnection::LogonPrompt() {
+    return CLogonPrompt::Run(m_profile, m_strServer);
+}
+
+std::string CNewsConnection::ReadLine() {
+    std::string line;
+    while (!m_buffer.TakeLine(line)) {
+        if (m_buffer.Overlong())
+            Fail("overlong line from " + m_strServer, WinsockErrors::kNoBuffers);
+        WaitForData();
+    }
+    if (g_nDebugLevel >= 5)
+        DebugTrace(5, "%s\n", line.c_str());
+    return line;
+}
+
+int CNewsConnection::ReadCode() {
+    return ParseCode(ReadLine());
+}
+
+int CNewsConnection::ExpectCode(int code) {
+    std::string reply = ReadLine();
+    if (ParseCode(reply) != code)
+        Fail("unexpected reply from " + m_strServer + ": " + reply, 0);
+    return code;
+}
+
+void CNewsConnection::WaitForData() {
+    if (!m_pSocket)
+        Fail("not connected to " + m_strServer, WinsockErrors::kNotConnected);
+    // Bytes that arrived together with the server's close are still read.
+    if (m_pSocket->bytesAvailable() == 0 && !m_pSocket->waitForReadyRead(m_nTimeout) &&
+        m_pSocket->bytesAvailable() == 0)
+        Fail("no reply from " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
+    ReadAvailable();
+}
+
+// Waits until the whole line has left: a short write is continued, not dropped.
+void CNewsConnection::WriteBlocking(const std::string& data) {
+    if (m_pSocket->write(data.data(), static_cast<qint64>(data.size())) !=
+        static_cast<qint64>(data.size()))
+        Fail("cannot send to " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
+    while (m_pSocket->bytesToWrite() > 0) {
+        if (!m_pSocket->waitForBytesWritten(m_nTimeout))
+            Fail("cannot send to " + m_strServer,
+                 WinsockErrors::FromSocketError(m_pSocket->error()));
+    }
+}

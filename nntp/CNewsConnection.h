@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/INewsConnection.h"
+#include "nntp/CLineBuffer.h"
+#include "servers/IBlockingConnection.h"
+
+class CProfile;
+class CSocketOwnerWnd;
+class QTcpSocket;
+
+// One TCP connection to one news server, named by the server name (the host name or
+// dotted address to connect to, and the registry section "Servers\<name>" of its
+// settings). It sends command lines and splits what the server sends into lines at
+// CR LF, in two modes over the same object and receive buffer:
+//
+// - asynchronous (Start): lookup, connect and reads run on the event loop; every line
+//   reaches the owner's OnResponseLine, every failure its OnConnectionError. The owner
+//   may close, delete or replace the connection from inside either call.
+// - blocking (Connect, ReadLine, ExpectCode): request and reply on the calling thread,
+//   each wait bounded by the server's "Timeout"; failures raise CConnectionException,
+//   a cancelled logon prompt CUserCancelException.
+//
+// In both modes the server's "Timeout" bounds every wait for the server: the lookup, each
+// connect, the greeting and every later reply.
+class CNewsConnection final : public QObject, public INewsConnection, public IBlockingConnection {
+    Q_OBJECT
+
+  public:
+    // `owner` receives the lines and errors of the asynchronous mode; the blocking mode
+    // needs none.
+    CNewsConnection(std::string server, CProfile& profile, CSocketOwnerWnd* owner = nullptr);
+    ~CNewsConnection() override;
+
+    CNewsConnection(const CNewsConnection&) = delete;
+    CNewsConnection& operator=(const CNewsConnection&) = delete;
+
+    // Asynchronous mode.
+    void Start() override;
+
+    // Both modes. SendLine appends CR LF and sends the whole line; Close sends "QUIT"
+    // when connected and closes. The object can be started or connected again.
+    void SendLine(std::string_view line) override;
+    void Close() override;
+
+    // Blocking mode.
+    void Connect() override;
+    std::string ReadLine() override;
+    int ReadCode();
+    int ExpectCode(int code) override;
+    void Login();
+    bool LogonPrompt();
+
+    const std::string& ServerName() const { return m_strServer; }
+
+    // The leading decimal number of a reply line; 0 when there is none.
+    static int ParseCode(std::string_view line);
+    // A sent line as the diagnostics file shows it: the password is never written.
+    static std::string TraceText(std::string_view line);
+
+  private:
+    enum class Phase { Closed, LookingUp, Connecting, Connected };
+
+    std::string Section() const;
+    int ReadTimeout() const;
+    quint16 ReadPort() const;
+
+    // Asynchronous mode.
+    void OnLookupDone(const QHostInfo& info, unsigned generation);
+    void BeginConnect(const QList<QHostAddress>& addresses);
+    void ConnectNextAddress(int lastError);
+    void OnSocketConnected();
+    void OnSocketReadyRead();
+    void OnSocketError(QAbstractSocket::SocketError error);
+    void OnTimer();
+    void Pump();
+    void DeliverLines();
+    void ReportError(int notification, int error);
+    void ArmTimer();
+
+    // Blocking mode.
+    QList<QHostAddress> ResolveBlocking() const;
+    void ConnectFirstReachable(const QList<QHostAddress>& addresses);
+    void ConnectAndGreet();
+    void WaitForData();
+    void WriteBlocking(const std::string& data);
+    [[noreturn]] void Fail(const std::string& what, int error) const;
+
+    // Shared.
+    void MakeSocket();
+    void ReleaseSocket();
+    void Reset();
+    void ReadAvailable();
+    void SendQuit();
+    void TuneSocket();
+    void RearmQuickAck();
+
+    std::string m_strServer;
+    CProfile& m_profile;
+    CSocketOwnerWnd* m_pOwner;
+
+    CLineBuffer m_buffer;
+    int m_nTimeout = 30000;
+    int m_nLookupId = -1;
+    QTcpSocket* m_pSocket = nullptr;
+    Phase m_ePhase = Phase::Closed;
+    bool m_bBlocking = false;
+
+    QList<QHostAddress> m_addresses;
+    qsizetype m_nNextAddress = 0;
+    quint16 m_nPort = 119;
+
+    QTimer m_timer; // time limit of the lookup, each connect and every wait for data
+    QTimer m_pump;  // zero timer: delivers lines and errors outside the socket's signals
+    int m_nPendingError = 0;
+    bool m_bDelivering = false;
+    // Changes at every Start, Connect and Close, so that late lookup results and
+    // deliveries of an earlier connection are recognised and dropped.
+    unsigned m_nGeneration = 0;
+    // Cleared by the destructor: code that called out to the owner checks it before it
+    // touches a member again.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};

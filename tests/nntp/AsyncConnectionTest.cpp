@@ -1,0 +1,268 @@
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "NntpTestSupport.h"
+#include "ScriptedServer.h"
+#include "nntp/CNewsConnection.h"
+#include "platform/ConnectionErrors.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Pair;
+
+namespace {
+
+constexpr int kTimer = CSocketOwnerWnd::kTimerNotification;
+
+class AsyncConnectionTest : public NntpTest {
+  protected:
+    // Starts a connection to the scripted server at 127.0.0.1.
+    std::unique_ptr<CNewsConnection> StartTo(const ScriptedServer& server, unsigned timeoutMs) {
+        Configure("127.0.0.1", server.Port(), timeoutMs);
+        auto connection = std::make_unique<CNewsConnection>("127.0.0.1", m_profile, &m_owner);
+        connection->Start();
+        return connection;
+    }
+    bool WaitForLines(std::size_t count, int ms = 5000) {
+        return PumpUntil([&] { return m_owner.lines.size() >= count || !m_owner.errors.empty(); },
+                         ms);
+    }
+
+    RecordingOwner m_owner;
+};
+
+TEST_F(AsyncConnectionTest, LinesAreDeliveredWholeInOrderAndSplitOnlyAtCrLf) {
+    std::string longLine(5000, 'x');
+    longLine[2500] = 'y';
+    // The greeting is split between its CR and LF; three lines share one segment; the
+    // 5000-byte line arrives in three pieces.
+    ScriptedServer server({Script()
+                               .Send("200 news ready\r")
+                               .Pause(80)
+                               .Send("\nthree\r\nlines\r\nin one\r\n")
+                               .Send(std::string("nul\0byte\r\n", 10))
+                               .Send("lone\nLF and lone\rCR\r\n")
+                               .Send(longLine.substr(0, 1500))
+                               .Pause(30)
+                               .Send(longLine.substr(1500, 2000))
+                               .Pause(30)
+                               .Send(longLine.substr(3500) + "\r\n..stuffed\r\n.\r\n")});
+    auto connection = StartTo(server, 5000);
+
+    ASSERT_TRUE(WaitForLines(9));
+    PumpFor(50);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 news ready", "three", "lines", "in one", "nul byte",
+                                           "lone\nLF and lone\rCR", longLine, "..stuffed", "."));
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+}
+
+TEST_F(AsyncConnectionTest, CommandsGoOutWithCrLfAndCloseSendsQuit) {
+    ScriptedServer server({Script().Send("200 ready\r\n").Expect("MODE READER")});
+    auto connection = StartTo(server, 5000);
+    m_owner.onLine = [&](std::string&) {
+        connection->SendLine("MODE READER");
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(1));
+    connection->Close();
+    ASSERT_TRUE(server.WaitDone(5000));
+    EXPECT_THAT(server.Received(), ElementsAre(ElementsAre("MODE READER", "QUIT")));
+    EXPECT_THAT(server.Mismatches(), IsEmpty());
+    EXPECT_THROW(connection->SendLine("LIST"), CConnectionException);
+}
+
+TEST_F(AsyncConnectionTest, OwnerThatWantsNoMoreLinesGetsNoMore) {
+    ScriptedServer server({Script().Send("200 a\r\nb\r\nc\r\n")});
+    auto connection = StartTo(server, 5000);
+    m_owner.onLine = [](std::string&) { return false; };
+    ASSERT_TRUE(WaitForLines(1));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 a"));
+}
+
+// The owner may end the connection while it handles a line; the rest of the buffered
+// lines must then go nowhere, and nothing may touch the dead object.
+TEST_F(AsyncConnectionTest, OwnerMayDeleteCloseOrReplaceTheConnectionInsideALine) {
+    ScriptedServer server({Script().Send("200 first\r\nsecond\r\nthird\r\n"),
+                           Script().Send("200 closed\r\nnever\r\n"),
+                           Script().Send("200 replaced\r\nstale\r\n"),
+                           Script().Send("201 new\r\n")});
+    auto connection = StartTo(server, 5000);
+    m_owner.onLine = [&](std::string&) {
+        connection.reset();
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(1));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 first"));
+
+    connection = StartTo(server, 5000);
+    m_owner.onLine = [&](std::string&) {
+        connection->Close();
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(2));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 first", "200 closed"));
+
+    connection->Start();
+    m_owner.onLine = [&](std::string& line) {
+        if (line == "200 replaced") {
+            connection = std::make_unique<CNewsConnection>("127.0.0.1", m_profile, &m_owner);
+            connection->Start();
+        }
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(4));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 first", "200 closed", "200 replaced", "201 new"));
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+    connection.reset();
+    ASSERT_TRUE(server.WaitDone(5000));
+    EXPECT_THAT(server.Received()[1], ElementsAre("QUIT"));
+}
+
+TEST_F(AsyncConnectionTest, NoGreetingWithinTheTimeoutIsReportedAsTimerError) {
+    ScriptedServer server({Script()});
+    QElapsedTimer clock;
+    clock.start();
+    auto connection = StartTo(server, 300);
+    m_owner.onError = [&](int, int) { connection.reset(); };
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 250);
+    PumpFor(400);
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(kTimer, 10060)));
+}
+
+TEST_F(AsyncConnectionTest, ServerStallingAfterTheGreetingIsTimedOut) {
+    ScriptedServer server({Script().Send("200 ready\r\n").Expect("GROUP alt.test")});
+    auto connection = StartTo(server, 300);
+    m_owner.onLine = [&](std::string&) {
+        connection->SendLine("GROUP alt.test");
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(1));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(kTimer, 10060)));
+}
+
+// The limit is on silence, not on the length of a reply.
+TEST_F(AsyncConnectionTest, SlowButSteadyReplyIsNotTimedOut) {
+    Script script;
+    script.Send("200 ready\r\n").Expect("LIST").Send("215 list\r\n");
+    for (int i = 0; i < 5; ++i)
+        script.Pause(150).Send("group." + std::to_string(i) + " 2 1 y\r\n");
+    script.Send(".\r\n");
+    ScriptedServer server({script});
+    auto connection = StartTo(server, 500);
+    m_owner.onLine = [&](std::string& line) {
+        if (line == "200 ready")
+            connection->SendLine("LIST");
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(8));
+    EXPECT_EQ(m_owner.lines.back(), ".");
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+}
+
+TEST_F(AsyncConnectionTest, ServerClosingMidBodyDeliversWhatCameThenOneSocketError) {
+    ScriptedServer server(
+        {Script().Send("200 ready\r\n222 body\r\nline 1\r\nline 2\r\npart").Close()});
+    auto connection = StartTo(server, 5000);
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 ready", "222 body", "line 1", "line 2"));
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kSocketNotification, 10054)));
+}
+
+TEST_F(AsyncConnectionTest, LookupAndConnectFailuresAreReportedAsHostFound) {
+    Configure("nonexistent.invalid", 119, 5000);
+    CNewsConnection unknown("nonexistent.invalid", m_profile, &m_owner);
+    unknown.Start();
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kHostFound, 11001)));
+
+    quint16 freePort;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        freePort = probe.serverPort();
+    }
+    m_owner.errors.clear();
+    Configure("127.0.0.1", freePort, 5000);
+    CNewsConnection refused("127.0.0.1", m_profile, &m_owner);
+    refused.Start();
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kHostFound, 10061)));
+}
+
+TEST_F(AsyncConnectionTest, ServerNameIsLookedUpAndItsAddressesTried) {
+    ScriptedServer server({Script().Send("200 by name\r\n")});
+    Configure("localhost", server.Port(), 5000);
+    CNewsConnection connection("localhost", m_profile, &m_owner);
+    connection.Start();
+    ASSERT_TRUE(WaitForLines(1));
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 by name"));
+}
+
+// Closing while the lookup runs cancels it: nothing reaches the owner later, not even
+// the timer; starting again afterwards makes a fresh connection.
+TEST_F(AsyncConnectionTest, CloseDuringLookupCancelsItAndStartWorksAgain) {
+    ScriptedServer server({Script().Send("200 second try\r\n")});
+    Configure("localhost", server.Port(), 200);
+    Configure("127.0.0.1", server.Port(), 200);
+    CNewsConnection byName("localhost", m_profile, &m_owner);
+    CNewsConnection byAddress("127.0.0.1", m_profile, &m_owner);
+    byName.Start();
+    byAddress.Start();
+    byName.Close();
+    byAddress.Close();
+    PumpFor(500);
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+    EXPECT_THAT(m_owner.lines, IsEmpty());
+
+    byAddress.Start();
+    ASSERT_TRUE(WaitForLines(1));
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 second try"));
+}
+
+// Lines are handed over in batches, but the event loop gets its turn at short intervals
+// even when the owner is slow and a large reply is already buffered.
+TEST_F(AsyncConnectionTest, BufferedLinesDoNotHoldUpTheEventLoop) {
+    constexpr int kLines = 150;
+    std::string body = "222 body\r\n";
+    for (int i = 0; i < kLines; ++i)
+        body += "line " + std::to_string(i) + "\r\n";
+    ScriptedServer server({Script().Send(body)});
+    auto connection = StartTo(server, 5000);
+    m_owner.onLine = [](std::string&) {
+        QThread::msleep(1);
+        return true;
+    };
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (sinceTick.isValid())
+            longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.start();
+    });
+    tick.start(1);
+    ASSERT_TRUE(WaitForLines(kLines + 1));
+    tick.stop();
+    EXPECT_EQ(m_owner.lines.back(), "line " + std::to_string(kLines - 1));
+    EXPECT_EQ(m_owner.lines[57], "line 56");
+    EXPECT_LT(longestGap, 80);
+}
+
+} // namespace

@@ -1,0 +1,170 @@
+#include "ScriptedServer.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr int kSlice = 20;          // ms between looks at the stop flag
+constexpr int kStepLimit = 10000;   // ms any one step may wait for the client
+constexpr int kAcceptLimit = 15000; // ms to wait for the next connection
+
+// Reads one CR LF line from a blocking socket; nothing when the client closed or the
+// time ran out.
+class LineReader {
+  public:
+    explicit LineReader(QTcpSocket& socket) : m_socket(socket) {}
+
+    std::optional<std::string> Next(const std::atomic<bool>& stop, int limitMs) {
+        QDeadlineTimer deadline(limitMs);
+        for (;;) {
+            std::size_t end = m_pending.find("\r\n");
+            if (end != std::string::npos) {
+                std::string line = m_pending.substr(0, end);
+                m_pending.erase(0, end + 2);
+                return line;
+            }
+            if (stop || deadline.hasExpired())
+                return std::nullopt;
+            if (m_socket.bytesAvailable() == 0 && !m_socket.waitForReadyRead(kSlice) &&
+                m_socket.state() != QAbstractSocket::ConnectedState)
+                return std::nullopt;
+            QByteArray bytes = m_socket.readAll();
+            m_pending.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        }
+    }
+
+  private:
+    QTcpSocket& m_socket;
+    std::string m_pending;
+};
+
+void SleepUnlessStopped(int ms, const std::atomic<bool>& stop) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!stop && clock.elapsed() < ms)
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(5, ms - clock.elapsed())));
+}
+
+} // namespace
+
+Script& Script::Send(std::string bytes) {
+    steps.push_back({Step::Send, std::move(bytes)});
+    return *this;
+}
+
+Script& Script::Expect(std::string line) {
+    steps.push_back({Step::Expect, std::move(line)});
+    return *this;
+}
+
+Script& Script::Pause(int ms) {
+    steps.push_back({Step::Pause, {}, ms});
+    return *this;
+}
+
+Script& Script::Close() {
+    steps.push_back({Step::Close, {}});
+    return *this;
+}
+
+ScriptedServer::ScriptedServer(std::vector<Script> scripts, Nagle nagle)
+    : m_scripts(std::move(scripts)), m_nagle(nagle), m_received(m_scripts.size()) {
+    std::promise<quint16> port;
+    std::future<quint16> ready = port.get_future();
+    m_thread = std::thread([this, p = std::move(port)]() mutable { Run(std::move(p)); });
+    m_port = ready.get();
+}
+
+ScriptedServer::~ScriptedServer() {
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::vector<std::string>> ScriptedServer::Received() const {
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+std::vector<std::string> ScriptedServer::Mismatches() const {
+    std::lock_guard lock(m_mutex);
+    return m_mismatches;
+}
+
+bool ScriptedServer::WaitDone(int ms) const {
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_done && clock.elapsed() < ms)
+        QThread::msleep(5);
+    return m_done;
+}
+
+void ScriptedServer::Record(std::size_t connection, const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_received[connection].push_back(line);
+}
+
+void ScriptedServer::Note(const std::string& mismatch) {
+    std::lock_guard lock(m_mutex);
+    m_mismatches.push_back(mismatch);
+}
+
+void ScriptedServer::Run(std::promise<quint16> port) {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    port.set_value(server.serverPort());
+    for (std::size_t index = 0; index < m_scripts.size() && !m_stop; ++index) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_stop && !server.hasPendingConnections() && waited.elapsed() < kAcceptLimit)
+            server.waitForNewConnection(kSlice);
+        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        if (!socket)
+            break;
+        if (m_nagle == Nagle::Off)
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        LineReader reader(*socket);
+        bool closed = false;
+        for (const Script::Step& step : m_scripts[index].steps) {
+            if (m_stop || closed)
+                break;
+            switch (step.kind) {
+            case Script::Step::Send:
+                socket->write(step.text.data(), static_cast<qint64>(step.text.size()));
+                for (int i = 0; i < kStepLimit / kSlice && socket->bytesToWrite() > 0; ++i)
+                    socket->waitForBytesWritten(kSlice);
+                break;
+            case Script::Step::Expect: {
+                std::optional<std::string> line = reader.Next(m_stop, kStepLimit);
+                if (line)
+                    Record(index, *line);
+                if (!line || *line != step.text)
+                    Note("expected \"" + step.text + "\", got " +
+                         (line ? "\"" + *line + "\"" : std::string("nothing")));
+                break;
+            }
+            case Script::Step::Pause:
+                SleepUnlessStopped(step.ms, m_stop);
+                break;
+            case Script::Step::Close:
+                socket->disconnectFromHost();
+                closed = true;
+                break;
+            }
+        }
+        // Whatever else the client sends is recorded until it goes away.
+        while (!closed && !m_stop) {
+            std::optional<std::string> line = reader.Next(m_stop, kStepLimit);
+            if (!line)
+                break;
+            Record(index, *line);
+        }
+    }
+    m_done = true;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What a scripted news server does on one connection, step by step. After the last
+// step it keeps reading (and recording) until the client closes.
+class Script {
+  public:
+    struct Step {
+        enum Kind { Send, Expect, Pause, Close } kind;
+        std::string text;
+        int ms = 0;
+    };
+
+    // One write of exactly these bytes.
+    Script& Send(std::string bytes);
+    // Waits for the client's next line; a different line is noted as a mismatch.
+    Script& Expect(std::string line);
+    Script& Pause(int ms);
+    // The server closes the connection.
+    Script& Close();
+
+    std::vector<Step> steps;
+};
+
+// A news server on 127.0.0.1 and a free port, run on its own thread so that blocking
+// clients can talk to it too. Connections are served one after another, each by the
+// next script. Every wait is bounded.
+class ScriptedServer {
+  public:
+    // Whether the server's writes go out at once or Nagle's algorithm may hold them.
+    enum class Nagle { Off, On };
+
+    explicit ScriptedServer(std::vector<Script> scripts, Nagle nagle = Nagle::Off);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    quint16 Port() const { return m_port; }
+    // Lines received from the client, per connection, in order.
+    std::vector<std::vector<std::string>> Received() const;
+    std::vector<std::string> Mismatches() const;
+    // Waits until every script has run and its client has gone.
+    bool WaitDone(int ms) const;
+
+  private:
+    void Run(std::promise<quint16> port);
+    void Record(std::size_t connection, const std::string& line);
+    void Note(const std::string& mismatch);
+
+    std::vector<Script> m_scripts;
+    Nagle m_nagle;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    mutable std::mutex m_mutex;
+    std::vector<std::vector<std::string>> m_received;
+    std::vector<std::string> m_mismatches;
+    std::thread m_thread;
+};
