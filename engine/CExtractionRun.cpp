@@ -12,8 +12,8 @@
 #include "engine/PartIdentifier.h"
 #include "engine/SelectionRules.h"
 #include "engine/Uudecoder.h"
+#include "options/CMimeTable.h"
 #include "options/CSettings.h"
-#include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
@@ -934,19 +934,7 @@ void CExtractionRun::OpenLogFile() {
         DebugTrace(1, "Cannot create the log file in %s\n", m_programFolder.c_str());
 }
 
-void CExtractionRun::LoadMimeTable() {
-    m_mimeTable.clear();
-    static constexpr std::string_view kKey = "Software\\Hollowfen\\Gleanwick\\Mime";
-    const CHive& hive = m_profile.Hive();
-    for (size_t index = 0;; ++index) {
-        const CHive::Value* value = hive.EnumValue(kKey, index);
-        // Enumeration stops at the first value that does not fit: a name of 1000 or more
-        // characters, or data longer than 4 bytes.
-        if (value == nullptr || value->name.size() >= 1000 || value->data.size() > 4)
-            break;
-        uint32_t action = 0;
-        for (size_t i = 0; i < value->data.size(); ++i)
-            action |= static_cast<uint32_t>(static_cast<unsigned char>(value->data[i])) << (8 * i);
-        m_mimeTable.push_back(MimeActionEntry{action, value->name});
-    }
+void CExtractionRun::LoadMimeTable()
+{
+    m_mimeTable = CMimeTable::LoadMimeTable(m_profile.Hive());
 }

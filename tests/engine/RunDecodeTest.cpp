@@ -1,0 +1,394 @@
+// Whole runs that decode: single uuencoded articles, MIME articles and parts, multipart sets
+// within one run and across runs, articles made by real encoders, and where files land.
+#include "RunTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+const std::string kDone = "Extract Complete";
+
+// An article as stored by a newsreader: header lines, an empty line, the body.
+struct StoredArticle {
+    std::vector<std::string> headers, body;
+};
+
+StoredArticle LoadArticle(const std::string& name) {
+    std::ifstream in(std::string(GW_FIXTURES_DIR) + "/articles/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    StoredArticle article;
+    bool inBody = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!inBody && line.empty())
+            inBody = true;
+        else
+            (inBody ? article.body : article.headers).push_back(line);
+    }
+    return article;
+}
+
+std::string Original(const std::string& name) {
+    std::ifstream in(std::string(GW_FIXTURES_DIR) + "/articles/originals/" + name,
+                     std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The data lines of a file split into parts the way posting tools do it, with their banner
+// lines on top of every part; the last part carries the end of the data.
+std::vector<std::vector<std::string>> SplitPosting(const std::string& name, const std::string& data,
+                                                   size_t parts) {
+    const std::vector<std::string> lines = wire::UuData(data);
+    const size_t perPart = (lines.size() + parts - 1) / parts;
+    std::vector<std::vector<std::string>> bodies(parts);
+    for (size_t p = 0; p < parts; ++p) {
+        char banner[80];
+        std::snprintf(banner, sizeof banner, "_=_ Part %03zu of %03zu of file %s", p + 1, parts,
+                      name.c_str());
+        bodies[p] = {"_=_ ", banner, "_=_ ", ""};
+        if (p == 0)
+            bodies[p].push_back("begin 644 " + name);
+        for (size_t i = p * perPart; i < std::min(lines.size(), (p + 1) * perPart); ++i)
+            bodies[p].push_back(lines[i]);
+    }
+    bodies.back().push_back("`");
+    bodies.back().push_back("end");
+    return bodies;
+}
+
+} // namespace
+
+class RunDecodeTest : public RunTest {
+  protected:
+    RunDecodeTest() {
+        hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "application", 1);
+        hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "image/gif", 0);
+        settings.m_uMinLines = 1;
+        settings.m_bDecodeNoLines = true;
+        group = &AddGroup(*table, "alt.bin", 1);
+    }
+
+    // A stored article fetched as number n: its headers for HEAD, then its body.
+    void FetchStored(uint32_t number, const std::string& name) {
+        const StoredArticle article = LoadArticle(name);
+        server.Expect("HEAD " + std::to_string(number))
+            .Reply(wire::Block("221 " + std::to_string(number) + " <id>", article.headers));
+        server.Expect("BODY").Reply(wire::Body(article.body));
+    }
+    void HeadStored(uint32_t number, const std::string& name) {
+        const StoredArticle article = LoadArticle(name);
+        server.Expect("HEAD " + std::to_string(number))
+            .Reply(wire::Block("221 " + std::to_string(number) + " <id>", article.headers));
+    }
+    void Part(uint32_t number, const std::vector<std::string>& body) {
+        server.Expect("BODY " + std::to_string(number)).Reply(wire::Body(body));
+    }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> sent;
+        for (const std::string& line : server.Transcript())
+            if (line.rfind("BODY", 0) == 0)
+                sent.push_back(line);
+        return sent;
+    }
+
+    GroupRecord* group = nullptr;
+};
+
+// --- Single articles ---------------------------------------------------------------------------
+
+TEST_F(RunDecodeTest, RealUuencodedArticlesDecodeByteExactAndAreNotDecodedTwice) {
+    Connect();
+    Group("alt.bin", 1, 2);
+    FetchStored(1, "uu-single.art");
+    FetchStored(2, "uu-two-files.art");
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("single.bin")), Original("single.bin"));
+    EXPECT_EQ(ReadFile(DecodePath("odd.bin")), Original("odd.bin"));
+    EXPECT_EQ(ReadFile(DecodePath("second.bin")), Original("second.bin"));
+    ASSERT_EQ(articles.rows.size(), 3u);
+    EXPECT_EQ(articles.rows[0].author, "poster1@example.invalid (Poster)");
+    EXPECT_EQ(articles.rows[0].subject, "single.bin (1/1)");
+
+    // The same article again: the first file stays as it is.
+    group->last = 1;
+    Connect();
+    Group("alt.bin", 1, 1);
+    FetchStored(1, "uu-two-files.art"); // different contents under the same names
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Already decoded odd.bin", "Already decoded second.bin", kDone));
+    EXPECT_EQ(ReadFile(DecodePath("odd.bin")), Original("odd.bin"));
+}
+
+TEST_F(RunDecodeTest, ShortAndBrokenUuencodedFilesAreReportedAndDeletedWhenAsked) {
+    Connect();
+    Group("alt.bin", 1, 2);
+    FetchStored(1, "uu-truncated.art");
+    FetchStored(2, "uu-bad-length.art");
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Short file error during file decode of: single.bin",
+                            "Error during file decode of: single.bin", kDone));
+    EXPECT_FALSE(Exists(DecodePath("single.bin")));
+
+    settings.m_bDeleteFails = false;
+    group->last = 1;
+    Connect();
+    Group("alt.bin", 1, 1);
+    FetchStored(1, "uu-truncated.art");
+    server.Quit();
+    RunToEnd();
+    EXPECT_TRUE(Exists(DecodePath("single.bin")));
+}
+
+TEST_F(RunDecodeTest, DotStuffedDataLinesDecodeAsSent) {
+    // 59 bytes: the second line carries 14 bytes, so its length character is a period and
+    // the server doubles it.
+    const std::string data = wire::Bytes(59, 7);
+    const std::vector<std::string> body = wire::Uuencode("dots.bin", data);
+    ASSERT_EQ(body[2][0], '.');
+    Connect();
+    Group("alt.bin", 1, 1);
+    Fetch({1, "dots.bin", 20}, body);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("dots.bin")), data);
+}
+
+TEST_F(RunDecodeTest, FileNamesLoseTheirFoldersAndUnsafeNamesFail) {
+    Connect();
+    Group("alt.bin", 1, 3);
+    Fetch({1, "a", 20}, wire::Uuencode("dir/sub\\pic.jpg", "jpg"));
+    Fetch({2, "b", 20}, wire::Uuencode("..", "up"));
+    Fetch({3, "c", 20}, {"begin 644"});
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("pic.jpg")), "jpg");
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Failed to create ..", "Failed to create ", kDone));
+}
+
+TEST_F(RunDecodeTest, GroupFoldersHoldTheFilesAndUnsafeGroupNamesGetNone) {
+    settings.m_bGroupDirs = true;
+    AddGroup(*table, "..", 1);
+    Connect();
+    Group("alt.bin", 1, 1);
+    Fetch({1, "a", 20}, wire::Uuencode("pic.jpg", "in group"));
+    Group("..", 1, 1);
+    Fetch({1, "b", 20}, wire::Uuencode("escape.jpg", "out"));
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("alt.bin/pic.jpg")), "in group");
+    EXPECT_EQ(log.lines[3], "Failed to create escape.jpg");
+    EXPECT_FALSE(Exists(m_dir + "/escape.jpg"));
+    EXPECT_FALSE(Exists(DecodePath("escape.jpg")));
+}
+
+// --- MIME ----------------------------------------------------------------------------------------
+
+TEST_F(RunDecodeTest, RealMimeArticlesDecodeByteExact) {
+    Connect();
+    Group("alt.bin", 1, 3);
+    FetchStored(1, "mime-named.art");
+    FetchStored(2, "mpack-multipart.art");
+    FetchStored(3, "mime-raw.art");
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("named.bin")), Original("named.bin"));
+    EXPECT_EQ(ReadFile(DecodePath("mime.bin")), Original("mime.bin"));
+    // A raw text part keeps its line ends.
+    EXPECT_EQ(ReadFile(DecodePath("text.txt")), Original("text.txt"));
+    EXPECT_EQ(log.lines.back(), kDone);
+}
+
+TEST_F(RunDecodeTest, MimePartsFollowTheirHeadersAndTheTypeTable) {
+    const std::string one = wire::Bytes(100, 1), two = wire::Bytes(101, 2);
+    std::vector<std::string> body{"preamble", "--b", "Content-Type: image/jpeg; name=\"one.jpg\"",
+                                  "Content-Transfer-Encoding: base64", ""};
+    for (const std::string& line : wire::Base64(one, 20))
+        body.push_back(line);
+    body.insert(body.end(), {"--b", "Content-Type: image/png", "Content-Transfer-Encoding: base64",
+                             "Content-Disposition: attachment; filename=\"two two.png\"", ""});
+    for (const std::string& line : wire::Base64(two, 13)) // groups split over lines
+        body.push_back(line);
+    body.insert(body.end(),
+                {"--b", "Content-Type: image/png", "Content-Description: x",
+                 "Content-Disposition: inline; filename=described.png", "", "QUJD", "--b",
+                 "Content-Type: image/gif; name=ignored.gif", "", "QUJD", "--b--"});
+    Connect();
+    Group("alt.bin", 1, 1);
+    Fetch({1, "images", 50, "a@b.c", {"Content-Type: multipart/mixed; boundary=b"}}, body);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("one.jpg")), one);
+    EXPECT_EQ(ReadFile(DecodePath("two two.png")), two);
+    EXPECT_FALSE(Exists(DecodePath("described.png")));
+    EXPECT_FALSE(Exists(DecodePath("ignored.gif")));
+    EXPECT_EQ(articles.rows.size(), 2u);
+}
+
+TEST_F(RunDecodeTest, RefusedBodyOfANamedMimeArticleRemovesItsFile) {
+    Connect();
+    Group("alt.bin", 1, 2);
+    Head({1, "x", 50, "a@b.c", {"Content-Type: application/zip; name=\"a.zip\""}});
+    server.Expect("BODY").Reply("430 no such article");
+    Fetch({2, "y", 50, "a@b.c", {"Content-Type: application/zip; name=\"b.zip\""}},
+          {"Content-Transfer-Encoding: 7bit", "text", "..dotted"});
+    server.Quit();
+    RunToEnd();
+    EXPECT_FALSE(Exists(DecodePath("a.zip")));
+    EXPECT_EQ(ReadFile(DecodePath("b.zip")), "text\n..dotted\n");
+}
+
+// --- Multipart sets -----------------------------------------------------------------------------
+
+TEST_F(RunDecodeTest, SetArrivingOutOfOrderWithBannersIsDecodedInPartOrder) {
+    const std::string data = wire::Bytes(45 * 30 + 7, 3);
+    const auto parts = SplitPosting("set.bin", data, 3);
+    Connect();
+    Group("alt.bin", 1, 3);
+    Head({1, "set.bin (3/3)", 10});
+    Head({2, "set.bin (1/3)", 10});
+    Head({3, "set.bin (2/3)", 10});
+    Part(2, parts[0]);
+    Part(3, parts[1]);
+    Part(1, parts[2]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("set.bin")), data);
+    EXPECT_THAT(progress.multipart, ElementsAre("1/3", "2/3", "3/3"));
+    EXPECT_THAT(group->pending, IsEmpty());
+    EXPECT_EQ(log.lines.back(), kDone);
+}
+
+TEST_F(RunDecodeTest, RealSplitPostingDecodesAndATruncatedLastPartIsShort) {
+    Connect();
+    Group("alt.bin", 1, 4);
+    HeadStored(1, "uuenview-multi-2of2.art");
+    HeadStored(2, "uuenview-multi-1of2.art");
+    HeadStored(3, "uuenview-multi-2of2-truncated.art");
+    HeadStored(4, "uuenview-multi-1of2.art");
+    // Both sets share one subject: parts 1, 2 and 1, 2 in arrival order make one run of four
+    // records whose slots the later records fill.
+    Part(4, LoadArticle("uuenview-multi-1of2.art").body);
+    Part(3, LoadArticle("uuenview-multi-2of2-truncated.art").body);
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Short file error during file decode of: multi.bin", kDone));
+    EXPECT_FALSE(Exists(DecodePath("multi.bin")));
+
+    group->last = 1;
+    Connect();
+    Group("alt.bin", 1, 2);
+    HeadStored(1, "uuenview-multi-2of2.art");
+    HeadStored(2, "uuenview-multi-1of2.art");
+    Part(2, LoadArticle("uuenview-multi-1of2.art").body);
+    Part(1, LoadArticle("uuenview-multi-2of2.art").body);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("multi.bin")), Original("multi.bin"));
+}
+
+TEST_F(RunDecodeTest, SetCompletedInALaterRunIsFetchedInPartOrder) {
+    const std::string data = wire::Bytes(45 * 9, 4);
+    const auto parts = SplitPosting("late.bin", data, 3);
+    Connect();
+    Group("alt.bin", 1, 3);
+    Head({1, "late.bin (1/3)", 10});
+    Head({2, "other", 0});
+    Head({3, "late.bin (3/3)", 10});
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(group->pending, ElementsAre(1u, 3u));
+    EXPECT_EQ(group->last, 4u);
+    EXPECT_EQ(ReadFile(m_dir + "/news.example.newsrc"), "alt.bin: 4 1 3\n");
+
+    Connect();
+    Group("alt.bin", 1, 4);
+    Head({3, "late.bin (3/3)", 10});
+    Head({1, "late.bin (1/3)", 10});
+    Head({4, "late.bin (2/3)", 10});
+    Part(1, parts[0]);
+    Part(4, parts[1]);
+    Part(3, parts[2]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("late.bin")), data);
+    EXPECT_THAT(group->pending, IsEmpty());
+    EXPECT_EQ(group->last, 5u);
+}
+
+TEST_F(RunDecodeTest, AdjacentSetsAreBothDecodedAndDotsInSkippedRestsDoNotEndThem) {
+    const std::string a = wire::Bytes(200, 5), b = wire::Bytes(300, 6);
+    auto partsA = SplitPosting("a.bin", a, 2);
+    const auto partsB = SplitPosting("b.bin", b, 2);
+    // After the end of the data the rest of the body is skipped; a line "." in it arrives
+    // dot-stuffed and must not end the body.
+    partsA[1].insert(partsA[1].end(), {".", "-- ", "signature"});
+    Connect();
+    Group("alt.bin", 1, 4);
+    Head({1, "a.bin (1/2)", 10});
+    Head({2, "b.bin (2/2)", 10});
+    Head({3, "a.bin (2/2)", 10});
+    Head({4, "b.bin (1/2)", 10});
+    Part(1, partsA[0]);
+    Part(3, partsA[1]);
+    Part(4, partsB[0]);
+    Part(2, partsB[1]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("a.bin")), a);
+    EXPECT_EQ(ReadFile(DecodePath("b.bin")), b);
+}
+
+TEST_F(RunDecodeTest, RunsWithPartsOutsideTheSetStayPending) {
+    // Totals that disagree, and a part beyond the first record's total, never reach a slot
+    // outside the set: the runs count as incomplete.
+    Connect();
+    Group("alt.bin", 1, 7);
+    Head({1, "x (1/2)", 10});
+    Head({2, "x (2/2)", 10});
+    Head({3, "x (3/4)", 10});
+    Head({4, "y (1/1000000000)", 10});
+    Head({5, "y (2/1000000000)", 10});
+    Head({6, "z (2/2)", 10});
+    Head({7, "z (2/2)", 10}); // a repost: part 1 is still missing
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(Commands(), IsEmpty());
+    EXPECT_THAT(group->pending, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u));
+}
+
+TEST_F(RunDecodeTest, RefusedOrFailingPartsEndTheSetAndTheNextOneFollows) {
+    const std::string data = wire::Bytes(45 * 4, 8);
+    const auto parts = SplitPosting("ok.bin", data, 2);
+    Connect();
+    Group("alt.bin", 1, 6);
+    Head({1, "gone.bin (1/2)", 10});
+    Head({2, "gone.bin (2/2)", 10});
+    Head({3, "later.bin (1/2)", 10});
+    Head({4, "later.bin (2/2)", 10});
+    Head({5, "ok.bin (1/2)", 10});
+    Head({6, "ok.bin (2/2)", 10});
+    server.Expect("BODY 1").Reply("430 gone"); // first part refused: nothing made
+    Part(3, {"begin 644 later.bin", wire::UuData(wire::Bytes(90, 9))[0]});
+    server.Expect("BODY 4").Reply("430 gone"); // later part refused: file removed
+    Part(5, parts[0]);
+    Part(6, parts[1]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_FALSE(Exists(DecodePath("later.bin")));
+    EXPECT_EQ(ReadFile(DecodePath("ok.bin")), data);
+    EXPECT_THAT(Commands(), ElementsAre("BODY 1", "BODY 3", "BODY 4", "BODY 5", "BODY 6"));
+    EXPECT_THAT(group->pending, IsEmpty());
+}
