@@ -1,0 +1,35 @@
+#!/bin/bash
+# Builds the libFuzzer targets (clang++-14, ASan + UBSan) and runs each in turn:
+#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
+# Corpora are kept in build-fuzz/corpus/<target>, seeded from the article fixtures; crashes
+# land in build-fuzz/crashes/. The exit status is non-zero when any target found a fault.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[[ ${#targets[@]} -gt 0 ]] ||
+    targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard)
+build=${GW_FUZZ_BUILD:-build-fuzz}
+compiler=${CXX_FUZZ:-clang++-14}
+
+cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER="$compiler" >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}"
+
+mkdir -p "$build/crashes"
+status=0
+for target in "${targets[@]}"; do
+    corpus=$build/corpus/$target
+    if [[ ! -d $corpus ]]; then
+        mkdir -p "$corpus"
+        # Real articles make a good start for every line-based target.
+        cp tests/fixtures/articles/*.art "$corpus/"
+    fi
+    echo "== $target for ${seconds}s"
+    if ! "$build/$target" "$corpus" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+        -artifact_prefix="$build/crashes/$target-" -print_final_stats=1; then
+        echo "!! $target found a fault (see $build/crashes)"
+        status=1
+    fi
+done
+exit $status

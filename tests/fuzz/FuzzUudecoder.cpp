@@ -1,0 +1,35 @@
+// Body lines for the uudecoder: every line (split at '\n') as a data line and as a begin line.
+#include "engine/Uudecoder.h"
+
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::string out;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        const size_t end = std::min(text.find('\n', pos), text.size());
+        // A copy of exactly the line's length, so that ASan sees any read past its end.
+        const std::string line(text.substr(pos, end - pos));
+        pos = end + 1;
+
+        const size_t before = out.size();
+        const UuLineResult result = UudecodeDataLine(line, out);
+        if (CouldBeUuencodedData(line) != (result == UuLineResult::Data))
+            __builtin_trap();
+        if (result != UuLineResult::Data && out.size() != before)
+            __builtin_trap();
+        if (result == UuLineResult::Data &&
+            out.size() - before != static_cast<size_t>((line[0] - ' ') & 0x3F))
+            __builtin_trap();
+        if (line.empty() != (result == UuLineResult::Ignored))
+            __builtin_trap();
+
+        const std::string name = ParseBeginLine(line);
+        if (!name.empty() && (!line.starts_with("begin ") || !line.ends_with(name)))
+            __builtin_trap();
+        if (out.size() > (1u << 20))
+            out.clear();
+    }
+    return 0;
+}
