@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "TestCoreApplication.h"
+#include "TestHome.h"
+#include "app/CConsoleGroupProgress.h"
+#include "app/CMainApp.h"
+#include "platform/ConnectionErrors.h"
+#include "platform/Diagnostics.h"
+#include "servers/CGroupTable.h"
+#include "servers/IGroupListHost.h"
+
+namespace {
+
+// A blocking connection that plays a LIST reply, or fails the way it was told to.
+class ListConnection : public IBlockingConnection {
+  public:
+    enum class Outcome { List, Fail, Cancel };
+    ListConnection(Outcome outcome, std::vector<std::string> lines)
+        : m_outcome(outcome), m_lines(std::move(lines)) {}
+
+    void Connect() override {
+        if (m_outcome == Outcome::Fail)
+            throw CConnectionException("Connection refused", 10061);
+        if (m_outcome == Outcome::Cancel)
+            throw CUserCancelException();
+    }
+    void SendLine(std::string_view) override {}
+    std::string ReadLine() override {
+        return m_next < m_lines.size() ? m_lines[m_next++] : std::string(".");
+    }
+    int ExpectCode(int code) override { return code; }
+    void Close() override {}
+
+  private:
+    Outcome m_outcome;
+    std::vector<std::string> m_lines;
+    std::size_t m_next = 0;
+};
+
+// The group-list host of the console, with connections from a script.
+class ListHost : public IGroupListHost {
+  public:
+    ListHost(std::ostream& err, ListConnection::Outcome outcome,
+             std::vector<std::string> lines = {})
+        : m_err(err), m_outcome(outcome), m_lines(std::move(lines)) {}
+    std::unique_ptr<IBlockingConnection> MakeConnection(const std::string&) override {
+        ++connections;
+        return std::make_unique<ListConnection>(m_outcome, m_lines);
+    }
+    std::unique_ptr<IGroupDownloadProgress> MakeProgress(const std::string& server) override {
+        return std::make_unique<CConsoleGroupProgress>(m_err, false, server, nullptr);
+    }
+    void EnableMainWindow(bool) override {}
+    int connections = 0;
+
+  private:
+    std::ostream& m_err;
+    ListConnection::Outcome m_outcome;
+    std::vector<std::string> m_lines;
+};
+
+class StartupShutdown : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        g_serverTables.clear();
+        CGroupTable::SetListHost(nullptr);
+    }
+    TestHome home;
+    std::ostringstream err;
+};
+
+TEST_F(StartupShutdown, LoadsEverythingAndWritesItBackWithANewsrcBackup) {
+    const std::string newsrc = "alt.binaries.test: 1200 1187 1190\ncomp.misc! 0\n";
+    home.Write("HKCU.reg", HiveText({"news.test"},
+                                    "\"m_bLog\"=dword:00000007\n\"m_uMinLines\"=dword:00000064\n"));
+    home.Write("news.test.newsrc", newsrc);
+    home.Write("Gleanwick.killfile", "1,*sale*, cheap\n0,spammer*\n");
+    {
+        CMainApp app(err);
+        app.InitInstance(0);
+        ASSERT_EQ(g_serverTables.size(), 1u);
+        CGroupTable& table = *g_serverTables[0];
+        EXPECT_EQ(table.m_strName, "news.test");
+        ASSERT_EQ(table.GetCount(), 2u);
+        EXPECT_TRUE(table.GetAt(0).subscribed);
+        EXPECT_EQ(table.GetAt(0).pending, (std::vector<uint32_t>{1187, 1190}));
+        EXPECT_TRUE(app.Settings().m_bLog);
+        EXPECT_EQ(app.Settings().m_uMinLines, 100u);
+        EXPECT_EQ(app.Settings().m_DecodeDir, home / "Decodes/");
+        ASSERT_EQ(app.KillRules().size(), 2u);
+        EXPECT_EQ(app.KillRules()[0].field, 1);
+        EXPECT_EQ(app.KillRules()[0].pattern, "*sale*, cheap");
+
+        // What a run would change.
+        table.GetAt(0).last = 1300;
+        app.Settings().m_uMinLines = 200;
+        EXPECT_TRUE(app.ExitInstance());
+        EXPECT_TRUE(g_serverTables.empty());
+    }
+    EXPECT_EQ(home.Read("news.test.newsrc"), "alt.binaries.test: 1300 1187 1190\ncomp.misc! 0\n");
+    EXPECT_EQ(home.Read("news.test.newsrc.backup"), newsrc);
+    EXPECT_EQ(home.Read("Gleanwick.killfile"), "1,*sale*, cheap\n0,spammer*\n");
+    const std::string hive = home.Read("HKCU.reg");
+    EXPECT_NE(hive.find("\"m_bLog\"=dword:00000001"), std::string::npos);
+    EXPECT_NE(hive.find("\"NEWSRC File\""), std::string::npos);
+    EXPECT_EQ(err.str(), "");
+
+    // The next start sees what the last one saved.
+    CMainApp again(err);
+    again.InitInstance(0);
+    EXPECT_EQ(again.Settings().m_uMinLines, 200u);
+    ASSERT_EQ(g_serverTables.size(), 1u);
+    EXPECT_EQ(g_serverTables[0]->GetAt(0).last, 1300u);
+    EXPECT_TRUE(again.ExitInstance());
+}
+
+TEST_F(StartupShutdown, NoBackupWhenTheSettingIsOff) {
+    home.Write("HKCU.reg", HiveText({"news.test"}, "\"m_bBackupNewsrc\"=dword:00000000\n"));
+    home.Write("news.test.newsrc", "alt.test: 5\n");
+    CMainApp app(err);
+    app.InitInstance(0);
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_EQ(home.Read("news.test.newsrc"), "alt.test: 5\n");
+    EXPECT_FALSE(home.Exists("news.test.newsrc.backup"));
+}
+
+TEST_F(StartupShutdown, AMissingNewsrcFetchesTheFullListWithProgressOnTheConsole) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    ListHost host(err, ListConnection::Outcome::List,
+                  {"comp.misc 10 1 y", "alt.binaries.test 500 100 y"});
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+
+    ASSERT_EQ(g_serverTables.size(), 1u);
+    ASSERT_EQ(g_serverTables[0]->GetCount(), 2u);
+    EXPECT_EQ(g_serverTables[0]->GetAt(0).name, "alt.binaries.test");
+    EXPECT_TRUE(g_serverTables[0]->GetAt(0).isNew);
+    EXPECT_EQ(err.str(), "Downloading Groups from  news.test\nDownloading group number 0...\n");
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_EQ(home.Read("news.test.newsrc"), "alt.binaries.test! 0\ncomp.misc! 0\n");
+}
+
+TEST_F(StartupShutdown, AFailedFetchIsReportedAndTheServerStaysListed) {
+    home.Write("HKCU.reg", HiveText({"bad.test", "good.test"}));
+    home.Write("good.test.newsrc", "alt.test: 5\n");
+    ListHost host(err, ListConnection::Outcome::Fail);
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+
+    ASSERT_EQ(g_serverTables.size(), 2u);
+    EXPECT_EQ(g_serverTables[0]->m_strName, "bad.test");
+    EXPECT_EQ(g_serverTables[0]->GetCount(), 0u);
+    EXPECT_EQ(g_serverTables[1]->GetCount(), 1u);
+    EXPECT_NE(err.str().find("Unable to access newsgroups for bad.test.\n"), std::string::npos);
+    EXPECT_EQ(err.str().find("good.test"), std::string::npos);
+    EXPECT_TRUE(app.ExitInstance());
+}
+
+TEST_F(StartupShutdown, ACancelledLogonDuringTheFetchIsSilent) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    ListHost host(err, ListConnection::Outcome::Cancel);
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+    EXPECT_EQ(host.connections, 1);
+    EXPECT_EQ(g_serverTables.size(), 1u);
+    EXPECT_EQ(err.str().find("Unable to access"), std::string::npos);
+    EXPECT_TRUE(app.ExitInstance());
+}
+
+TEST_F(StartupShutdown, ANewsrcThatCannotBeWrittenDoesNotStopTheOthers) {
+    // A folder where the file should be: loading reads nothing, writing must fail (without a
+    // backup, which would move the folder out of the way).
+    std::filesystem::create_directory(home / "first.test.newsrc");
+    home.Write("HKCU.reg",
+               HiveText({"first.test", "second.test"}, "\"m_bBackupNewsrc\"=dword:00000000\n"));
+    home.Write("second.test.newsrc", "alt.test: 5\n");
+    CMainApp app(err);
+    app.InitInstance(0);
+    ASSERT_EQ(g_serverTables.size(), 2u);
+    g_serverTables[1]->GetAt(0).last = 9;
+
+    EXPECT_FALSE(app.ExitInstance());
+    EXPECT_NE(err.str().find("Unable to save " + (home / "first.test.newsrc")), std::string::npos);
+    EXPECT_EQ(home.Read("second.test.newsrc"), "alt.test: 9\n");
+    EXPECT_TRUE(home.Exists("HKCU.reg"));
+}
+
+TEST_F(StartupShutdown, ACorruptHiveIsKeptAsideAndStartUpGoesOn) {
+    home.Write("HKCU.reg", "this is not a registry file\n[unterminated");
+    CMainApp app(err);
+    app.InitInstance(0);
+    EXPECT_TRUE(g_serverTables.empty());
+    EXPECT_TRUE(app.ExitInstance());
+
+    bool keptAside = false;
+    for (const auto& entry : std::filesystem::directory_iterator(home.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "HKCU.reg" && home.Read(name).find("not a registry file") != std::string::npos)
+            keptAside = true;
+    }
+    EXPECT_TRUE(keptAside);
+    EXPECT_EQ(home.Read("HKCU.reg").find("Windows Registry Editor Version 5.00"), 0u);
+}
+
+TEST_F(StartupShutdown, DebugLevelOpensTheDiagnosticsFileUntilShutdown) {
+    TestCoreApplication();
+    home.Write("HKCU.reg", HiveText({}));
+    CMainApp app(err);
+    app.InitInstance(2);
+    EXPECT_EQ(g_nDebugLevel, 2);
+    EXPECT_TRUE(IsDiagnosticsFileOpen());
+    EXPECT_TRUE(home.Exists("GLEANWICK.DBG"));
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_FALSE(IsDiagnosticsFileOpen());
+    g_nDebugLevel = 0;
+}
+
+TEST_F(StartupShutdown, SummaryListsServersSubscribedGroupsDecodeFolderAndKillRules) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    home.Write("news.test.newsrc",
+               "alt.binaries.test: 1200 1187 1190\ncomp.misc! 0\nalt.test: 7\n");
+    home.Write("Gleanwick.killfile", "2,*.exe\n");
+    CMainApp app(err);
+    app.InitInstance(0);
+    std::ostringstream out;
+    app.PrintSummary(out);
+    EXPECT_EQ(out.str(), "Server news.test: 3 groups, 2 subscribed\n"
+                         "  alt.binaries.test: next article 1200, 2 pending\n"
+                         "  alt.test: next article 7\n"
+                         "Decode folder: " +
+                             (home / "Decodes/") +
+                             "\n"
+                             "Kill rules: 1\n");
+    EXPECT_TRUE(app.ExitInstance());
+}
+
+TEST_F(StartupShutdown, SummaryWithoutServersSaysSo) {
+    CMainApp app(err);
+    app.InitInstance(0);
+    std::ostringstream out;
+    app.PrintSummary(out);
+    EXPECT_EQ(out.str().rfind("No news servers are configured.\n", 0), 0u);
+    EXPECT_TRUE(app.ExitInstance());
+}
+
+} // namespace
