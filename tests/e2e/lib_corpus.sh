@@ -26,8 +26,9 @@ corpus_article() {
         printf 'From: %s\n' "$from"
         printf 'Newsgroups: %s\n' "$group"
         printf 'Subject: %s\n' "$subject"
-        printf 'Message-ID: <gw%d.%d.%s@poster.test>\n' "$CORPUS_SEQ" "$$" "$(date +%s%N)"
-        printf 'Date: %s\n' "$(LC_ALL=C date -u '+%a, %d %b %Y %H:%M:%S +0000')"
+        # BASHPID keeps identifiers apart when articles are made in subshells.
+        printf 'Message-ID: <gw%d.%d.%(%s)T@poster.test>\n' "$CORPUS_SEQ" "$BASHPID" -1
+        TZ=UTC LC_ALL=C printf 'Date: %(%a, %d %b %Y %H:%M:%S +0000)T\n' -1
         printf 'Lines: %d\n' "$lines"
         [[ -n $headers ]] && cat "$headers"
         printf '\n'

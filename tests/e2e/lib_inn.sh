@@ -1,8 +1,9 @@
 # A private INN2 news server for the end-to-end tests and the benchmark (sourced, not run).
 #
 #   inn_setup DIR       writes the instance under DIR (every path INN uses lies below it)
-#   inn_start           starts innd (feeding port) and two nnrpd daemons: an open reader port
-#                       and one that requires AUTHINFO (user $INN_USER, password $INN_PASS)
+#   inn_start           starts innd (feeding port) and two nnrpd daemons: an open read-only
+#                       port (greeting 201) and one that requires AUTHINFO (user $INN_USER,
+#                       password $INN_PASS; greeting 200)
 #   inn_newgroup NAME   creates a newsgroup
 #   inn_feed FILE       hands an rnews batch to innd
 #   inn_stop            stops what inn_start started, by pid
@@ -43,6 +44,16 @@ inn_wait_greeting() {
         sleep 0.1
     done
     inn_die "no greeting on port $port"
+}
+
+# The reply code of the greeting on PORT.
+inn_greeting() {
+    local line=""
+    { exec 9<>"/dev/tcp/$INN_HOST/$1"; } 2>/dev/null || return 1
+    read -r -t 5 line <&9 || true
+    printf 'QUIT\r\n' >&9 2>/dev/null || true
+    exec 9<&- 9>&-
+    echo "${line:0:3}"
 }
 
 inn_setup() {
@@ -122,7 +133,7 @@ auth "local" {
 access "local" {
     users: "<local>"
     newsgroups: "*"
-    access: RPA
+    access: R
 }
 EOF
     # No default identity: nothing can be read before AUTHINFO succeeds.

@@ -117,6 +117,14 @@ build_corpus() {
     make_uuencoded "$ART/evil" "$TEST_GROUP" "$POSTER" "evil.exe" evil.exe 20000
     make_uuencoded "$ART/other" "$OTHER_GROUP" "$POSTER" "other.bin" other.bin 20000
     make_uuencoded "$ART/late" "$TEST_GROUP" "$POSTER" "late.bin" late.bin 20000
+    # 45 * 100 + 14 bytes: the last data line starts with "." and travels dot-stuffed.
+    make_uuencoded "$ART/dots" "$TEST_GROUP" "$POSTER" "dots.bin" dots.bin 4514
+    # Two uuencoded files in one body.
+    corpus_random "$ORIG/pair1.bin" 9000
+    corpus_random "$ORIG/pair2.bin" 7000
+    (cd "$ORIG" && uuencode pair1.bin pair1.bin && printf 'and the second one\n' &&
+        uuencode pair2.bin pair2.bin) >"$WORK/tmp/pair.uue"
+    corpus_article "$ART/pair" "$TEST_GROUP" "$POSTER" "Two files" "$WORK/tmp/pair.uue"
     printf 'Just a few words.\n' >"$WORK/tmp/text"
     corpus_article "$ART/text" "$TEST_GROUP" "$POSTER" "Hello" "$WORK/tmp/text"
 }
@@ -164,7 +172,7 @@ inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" || exit 1
 # First batch: everything but the middle part of the gap set, the multipart set out of order.
 batch1=("$ART/text" "$ART/multi.3" "$ART/single" "$ART/gap.1" "$ART/multi.1" "$ART/mpack"
     "$ART/reply" "$ART/multi.5" "$ART/short" "$ART/gap.3" "$ART/spam" "$ART/multi.2"
-    "$ART/video" "$ART/evil" "$ART/attach" "$ART/multi.4" "$ART/other")
+    "$ART/video" "$ART/dots" "$ART/evil" "$ART/attach" "$ART/pair" "$ART/multi.4" "$ART/other")
 corpus_batch "$WORK/batch1" "${batch1[@]}"
 inn_feed "$WORK/batch1" || exit 1
 inn_sync
@@ -173,6 +181,7 @@ echo "== the server"
 check_eq "server holds the first batch" "$((${#batch1[@]} - 1))" \
     "$(python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" group "$TEST_GROUP" | cut -d' ' -f3)"
 check "server serves the corpus intact (peer decoder)" server_serves_corpus
+check_eq "open reader port greets with 201 (no posting)" 201 "$(inn_greeting "$INN_READ_PORT")"
 check "reader port with AUTHINFO accepts the account" \
     python3 "$HERE/nntp_probe.py" "$INN_AUTH_PORT" login "$INN_USER" "$INN_PASS" "$TEST_GROUP"
 check_not "reader port with AUTHINFO refuses a wrong password" \
@@ -204,13 +213,14 @@ check_no_output "$WORK/run1.out" "Checking group $OTHER_GROUP for attachments"
 check_output "$WORK/run1.out" "Killing message with author of: Spam Bot <bot@spam.test>"
 check_output "$WORK/run1.out" "Killing message with file name of: evil.exe"
 check_output "$WORK/run1.out" "Extract Complete"
-for f in single.bin multi.bin a.bin b.jpg c.bin d.png; do
+for f in single.bin multi.bin a.bin b.jpg c.bin d.png dots.bin pair1.bin pair2.bin; do
     check_same "$f decoded byte for byte" "$ORIG/$f" "$HOME1/Decodes/$f"
 done
 for f in gap.bin reply.bin short.bin spam.bin evil.exe clip.mpg other.bin; do
     check_absent "$f not extracted" "$HOME1/Decodes/$f"
 done
-check_eq "nothing else decoded" "$(printf './%s\n' a.bin b.jpg c.bin d.png multi.bin single.bin)" \
+check_eq "nothing else decoded" \
+    "$(printf './%s\n' a.bin b.jpg c.bin d.png dots.bin multi.bin pair1.bin pair2.bin single.bin)" \
     "$(decoded_list "$HOME1/Decodes")"
 check_newsrc "position after the walk, incomplete set pending" "$HOME1/$GW_SERVER.newsrc" \
     "$TEST_GROUP: $((last1 + 1)) $gap1 $gap3" "$OTHER_GROUP! 0"
@@ -236,8 +246,23 @@ gw_run "$HOME1" "$WORK/run3.out"
 rc=$?
 check_context "$WORK/run3.out"
 check_eq "run ends with status 0" 0 "$rc"
-check_same "gap.bin completed from three runs' parts" "$ORIG/gap.bin" "$HOME1/Decodes/gap.bin"
+check_same "gap.bin completed once its missing part is posted" "$ORIG/gap.bin" "$HOME1/Decodes/gap.bin"
 check_newsrc "position moved, nothing pending" "$HOME1/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: $((last2 + 1))" "$OTHER_GROUP! 0"
+
+echo "== the group read again from its first article"
+gw_newsrc "$HOME1" "$TEST_GROUP: 0" "$OTHER_GROUP! 0"
+before=$(cd "$HOME1/Decodes" && find . -type f -printf '%p %s %T@\n' | sort)
+gw_run "$HOME1" "$WORK/run3b.out"
+rc=$?
+check_context "$WORK/run3b.out"
+check_eq "run ends with status 0" 0 "$rc"
+for f in single.bin multi.bin a.bin gap.bin pair2.bin; do
+    check_output "$WORK/run3b.out" "Already decoded $f"
+done
+check_eq "existing files left untouched" "$before" \
+    "$(cd "$HOME1/Decodes" && find . -type f -printf '%p %s %T@\n' | sort)"
+check_newsrc "position back at the end" "$HOME1/$GW_SERVER.newsrc" \
     "$TEST_GROUP: $((last2 + 1))" "$OTHER_GROUP! 0"
 
 echo "== catch-up"
