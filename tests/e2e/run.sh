@@ -28,7 +28,12 @@ done
 . "$HERE/lib_check.sh"
 
 WORK=$(mktemp -d /tmp/gleanwick-e2e.XXXXXX)
+BACKGROUND_PIDS=()
 cleanup() {
+    local pid
+    for pid in "${BACKGROUND_PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
     inn_stop
     if [[ -n ${GW_E2E_KEEP:-} ]]; then
         echo "work folder kept: $WORK"
@@ -45,6 +50,7 @@ mkdir -p "$ORIG" "$ART" "$WORK/tmp"
 
 TEST_GROUP=alt.binaries.test
 OTHER_GROUP=alt.binaries.other
+STOP_GROUP=alt.binaries.stop
 POSTER='Poster <poster@poster.test>'
 
 # --- the corpus --------------------------------------------------------------------------
@@ -117,6 +123,7 @@ build_corpus() {
     make_uuencoded "$ART/evil" "$TEST_GROUP" "$POSTER" "evil.exe" evil.exe 20000
     make_uuencoded "$ART/other" "$OTHER_GROUP" "$POSTER" "other.bin" other.bin 20000
     make_uuencoded "$ART/late" "$TEST_GROUP" "$POSTER" "late.bin" late.bin 20000
+    make_uuencoded "$ART/big" "$STOP_GROUP" "$POSTER" "big.bin" big.bin 2000000
     # 45 * 100 + 14 bytes: the last data line starts with "." and travels dot-stuffed.
     make_uuencoded "$ART/dots" "$TEST_GROUP" "$POSTER" "dots.bin" dots.bin 4514
     # Two uuencoded files in one body.
@@ -153,6 +160,23 @@ server_serves_corpus() {
     done
 }
 
+# Polls COMMAND every 0.1 s for at most SECONDS; true once it succeeds.
+wait_for() { # SECONDS COMMAND...
+    local tries=$(($1 * 10)) i
+    shift
+    for ((i = 0; i < tries; i++)); do
+        "$@" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Exit status of background process PID, which is killed if it is still there after SECONDS.
+wait_exit() { # PID SECONDS
+    wait_for "$2" bash -c "! kill -0 $1" || kill -KILL "$1" 2>/dev/null
+    wait "$1"
+}
+
 # Sorted list of files below a Decodes folder.
 decoded_list() {
     (cd "$1" 2>/dev/null && find . -type f | sort)
@@ -167,7 +191,7 @@ GAP_SUBJECT() { printf 'gap.bin (%03d/%03d) - [ gap.bin ]' "$1" "$GAP_PARTS"; }
 echo "== starting INN2"
 inn_setup "$WORK/inn" || exit 1
 inn_start || { tail -n 20 "$WORK"/inn/log/*; exit 1; }
-inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" || exit 1
+inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" && inn_newgroup "$STOP_GROUP" || exit 1
 
 # First batch: everything but the middle part of the gap set, the multipart set out of order.
 batch1=("$ART/text" "$ART/multi.3" "$ART/single" "$ART/gap.1" "$ART/multi.1" "$ART/mpack"
@@ -189,7 +213,38 @@ check_not "reader port with AUTHINFO refuses a wrong password" \
 
 if [[ ! -x $GW_BINARY ]]; then
     fail "gleanwick binary $GW_BINARY is missing"
-    check_summary
+    echo "== a run stopped while a file is written"
+corpus_batch "$WORK/batch4" "$ART/big"
+inn_feed "$WORK/batch4" || exit 1
+inn_sync
+# The replies pass through a relay at 400 kB/s, so the 2.7 MB article takes seconds.
+PROXY_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$PROXY_PORT" "$INN_READ_PORT" 400000 120 >"$WORK/proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/proxy.out" || echo "relay did not start" >&2
+HOME4=$WORK/home4
+gw_home "$HOME4" "$PROXY_PORT"
+gw_newsrc "$HOME4" "$STOP_GROUP: 0"
+GLEANWICK_HOME=$HOME4 QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/run7.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+check_context "$WORK/run7.out"
+if wait_for 30 test -s "$HOME4/Decodes/big.bin"; then
+    kill -INT "$gw_pid"
+fi
+wait_exit "$gw_pid" 20
+rc=$?
+check_ne "stopped run ends with a non-zero status" 0 "$rc"
+check_no_output "$WORK/run7.out" "Extract Complete"
+check_absent "the partly written file is deleted" "$HOME4/Decodes/big.bin"
+gw_home "$HOME4" "$INN_READ_PORT"
+gw_run "$HOME4" "$WORK/run8.out"
+rc=$?
+check_context "$WORK/run8.out"
+check_eq "the next run ends with status 0" 0 "$rc"
+check_same "the next run decodes the stopped article whole" "$ORIG/big.bin" "$HOME4/Decodes/big.bin"
+
+check_summary
     exit 1
 fi
 
@@ -306,5 +361,36 @@ check_ne "wrong password ends with a non-zero status" 0 "$rc"
 check_output "$WORK/run6.out" "Failed to connect to 127.0.0.1"
 check_eq "wrong password decodes nothing" "" "$(decoded_list "$HOME3/Decodes")"
 check_newsrc "wrong password leaves the position" "$HOME3/$GW_SERVER.newsrc" "$TEST_GROUP: 0"
+
+echo "== a run stopped while a file is written"
+corpus_batch "$WORK/batch4" "$ART/big"
+inn_feed "$WORK/batch4" || exit 1
+inn_sync
+# The replies pass through a relay at 400 kB/s, so the 2.7 MB article takes seconds.
+PROXY_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$PROXY_PORT" "$INN_READ_PORT" 400000 120 >"$WORK/proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/proxy.out" || echo "relay did not start" >&2
+HOME4=$WORK/home4
+gw_home "$HOME4" "$PROXY_PORT"
+gw_newsrc "$HOME4" "$STOP_GROUP: 0"
+GLEANWICK_HOME=$HOME4 QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/run7.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+check_context "$WORK/run7.out"
+if wait_for 30 test -s "$HOME4/Decodes/big.bin"; then
+    kill -INT "$gw_pid"
+fi
+wait_exit "$gw_pid" 20
+rc=$?
+check_ne "stopped run ends with a non-zero status" 0 "$rc"
+check_no_output "$WORK/run7.out" "Extract Complete"
+check_absent "the partly written file is deleted" "$HOME4/Decodes/big.bin"
+gw_home "$HOME4" "$INN_READ_PORT"
+gw_run "$HOME4" "$WORK/run8.out"
+rc=$?
+check_context "$WORK/run8.out"
+check_eq "the next run ends with status 0" 0 "$rc"
+check_same "the next run decodes the stopped article whole" "$ORIG/big.bin" "$HOME4/Decodes/big.bin"
 
 check_summary
