@@ -1,0 +1,175 @@
+// A stop by the user, and a connection error, in every state of a run: what becomes of the
+// group record, the file being written and the log.
+#include "RunTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+enum class Interrupt { Stop, ErrorDeleting, ErrorKeeping };
+
+struct Case {
+    RunState state;
+    Interrupt interrupt;
+};
+
+std::string Name(const ::testing::TestParamInfo<Case>& info) {
+    static const char* const kinds[] = {"Stop", "ErrorDeleting", "ErrorKeeping"};
+    return std::string(kinds[static_cast<int>(info.param.interrupt)]) + "InState" +
+           std::to_string(static_cast<int>(info.param.state));
+}
+
+// One run through every state: login with AUTHINFO, group alt.bin (stored 8, pending 5 and
+// 6, articles 10 to 12), pending article 6 expired and 5 a part, article 10 a uuencoded
+// single, 11 a MIME article named in its headers, 12 the second part of 5's set. Each step
+// leaves the run waiting in the state it names.
+std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> Steps() {
+    const std::string data = wire::UuData(wire::Bytes(45, 1))[0];
+    return {
+        {RunState::AwaitingGreeting, [](ScriptedServer& s) { s.Accept("news.example"); }},
+        {RunState::LoginUserSent,
+         [](ScriptedServer& s) { s.Reply("200 hi").Expect("AUTHINFO USER u"); }},
+        {RunState::LoginPasswordSent,
+         [](ScriptedServer& s) { s.Reply("381 more").Expect("AUTHINFO PASS p"); }},
+        {RunState::ReaderModeRequested,
+         [](ScriptedServer& s) { s.Reply("281 ok").Expect("MODE READER"); }},
+        {RunState::GroupRequested,
+         [](ScriptedServer& s) { s.Reply("200 ok").Expect("GROUP alt.bin"); }},
+        {RunState::PendingHeadRequested,
+         [](ScriptedServer& s) {
+             s.Reply("211 3 10 12 alt.bin").Expect("HEAD 6").Reply("423 gone").Expect("HEAD 5");
+         }},
+        {RunState::ReadingPendingHeaders,
+         [](ScriptedServer& s) { s.Reply("221 5 <5@x>").Reply("Subject: set.bin (1/2)"); }},
+        {RunState::HeadRequested,
+         [](ScriptedServer& s) { s.Reply("Lines: 10").Reply(".").Expect("HEAD 10"); }},
+        {RunState::ReadingHeaders,
+         [](ScriptedServer& s) { s.Reply("221 10 <10@x>").Reply("Subject: single.bin"); }},
+        {RunState::SingleBodyRequested,
+         [](ScriptedServer& s) { s.Reply("Lines: 1000").Reply(".").Expect("BODY"); }},
+        {RunState::ScanningBody, [](ScriptedServer& s) { s.Reply("222 body").Reply("text"); }},
+        {RunState::UudecodingSingle,
+         [data](ScriptedServer& s) { s.Reply("begin 644 single.bin").Reply(data); }},
+        {RunState::MimeBodyRequested,
+         [](ScriptedServer& s) {
+             s.Reply("`").Reply("end").Reply(".").Expect("HEAD 11");
+             s.Reply({"221 11 <11@x>", "Subject: m",
+                      "Content-Type: application/zip; name=\"m.zip\"", "."});
+             s.Expect("BODY");
+         }},
+        {RunState::DecodingMimePart, [](ScriptedServer& s) { s.Reply("222 body").Reply("QUJD"); }},
+        {RunState::FirstPartRequested,
+         [](ScriptedServer& s) {
+             s.Reply(".").Expect("HEAD 12");
+             s.Reply({"221 12 <12@x>", "Subject: set.bin (2/2)", "Lines: 10", "."});
+             s.Expect("BODY 5");
+         }},
+        {RunState::ScanningFirstPart, [](ScriptedServer& s) { s.Reply("222 body").Reply("text"); }},
+        {RunState::UudecodingParts,
+         [data](ScriptedServer& s) { s.Reply("begin 644 set.bin").Reply(data); }},
+        {RunState::NextPartRequested, [](ScriptedServer& s) { s.Reply(".").Expect("BODY 12"); }},
+        {RunState::SkippingPartRest, [](ScriptedServer& s) { s.Reply("222 body").Reply("`"); }},
+    };
+}
+
+} // namespace
+
+class RunInterruptTest : public RunTest, public ::testing::WithParamInterface<Case> {
+  protected:
+    RunInterruptTest() {
+        hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "application", 1);
+        profile.WriteProfileInt("Servers\\news.example", "Login Required", 1);
+        profile.WriteProfileString("Servers\\news.example", "Login User", "u");
+        profile.WriteProfileString("Servers\\news.example", "Login Password", "p");
+        group = &AddGroup(*table, "alt.bin", 8, {5, 6});
+    }
+    GroupRecord* group = nullptr;
+};
+
+TEST_P(RunInterruptTest, LeavesRecordFilesAndLogAsTheStateRequires) {
+    const RunState state = GetParam().state;
+    const Interrupt interrupt = GetParam().interrupt;
+    const int n = static_cast<int>(state);
+    settings.m_bDeleteFails = interrupt == Interrupt::ErrorDeleting;
+
+    for (const auto& [reached, step] : Steps()) {
+        step(server);
+        if (reached == state)
+            break;
+    }
+    server.Then([&] { EXPECT_EQ(run->GetState(), state); });
+    if (interrupt == Interrupt::Stop)
+        server.Then([&] { run->StartOrStop(0); });
+    else
+        server.Error(CSocketOwnerWnd::kSocketNotification, 10054);
+    server.Quit();
+    RunToEnd();
+
+    EXPECT_EQ(run->GetState(), RunState::Idle);
+    EXPECT_FALSE(run->HasCurrentGroup());
+
+    // The group record: untouched before the group was accepted and while pending articles
+    // were re-read; otherwise the position reached and the parts still pending.
+    if (n <= 6 || state == RunState::ReadingPendingHeaders) {
+        EXPECT_EQ(group->last, 8u);
+        EXPECT_THAT(group->pending, ElementsAre(5u, 6u));
+    } else if (n <= 12) {
+        EXPECT_EQ(group->last, 10u);
+        EXPECT_THAT(group->pending, ElementsAre(5u));
+    } else if (n <= 14) {
+        EXPECT_EQ(group->last, 11u);
+        EXPECT_THAT(group->pending, ElementsAre(5u));
+    } else {
+        EXPECT_EQ(group->last, 13u); // the walk was done; the set left the list
+        EXPECT_THAT(group->pending, IsEmpty());
+    }
+
+    // Files: the one being written goes on a stop and on an error when failures are deleted.
+    const bool keepPartial = interrupt == Interrupt::ErrorKeeping;
+    EXPECT_EQ(Exists(DecodePath("single.bin")), n > 12 || (n == 12 && keepPartial));
+    EXPECT_EQ(Exists(DecodePath("m.zip")), n > 14 || ((n == 13 || n == 14) && keepPartial));
+    EXPECT_EQ(Exists(DecodePath("set.bin")), n == 19 || ((n == 17 || n == 18) && keepPartial));
+
+    // The log: nothing on a stop; the state's message and the end of the run on an error.
+    const std::string last = log.lines.back();
+    if (interrupt == Interrupt::Stop) {
+        EXPECT_TRUE(last.rfind("Connecting", 0) == 0 || last.rfind("Checking", 0) == 0) << last;
+    } else {
+        const std::string expected = n == 1   ? "Failed to connect to news.example"
+                                     : n <= 3 ? "Error loging in to host news.example"
+                                              : "Error communicating with host news.example";
+        ASSERT_GE(log.lines.size(), 2u);
+        EXPECT_EQ(log.lines[log.lines.size() - 2], expected);
+        EXPECT_EQ(last, "Extract Complete");
+    }
+    EXPECT_EQ(server.Transcript().back(), "QUIT");
+}
+
+std::vector<Case> AllCases() {
+    std::vector<Case> cases;
+    for (Interrupt interrupt : {Interrupt::Stop, Interrupt::ErrorDeleting, Interrupt::ErrorKeeping})
+        for (int state = 1; state <= 19; ++state)
+            cases.push_back({static_cast<RunState>(state), interrupt});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryState, RunInterruptTest, ::testing::ValuesIn(AllCases()), Name);
+
+// A stopped run starts afresh: the next start runs from the first server again.
+TEST_F(RunTest, StoppedRunCanBeStartedAgain) {
+    AddGroup(*table, "alt.bin", 0);
+    server.Accept(kServer).Then([this] { run->StartOrStop(0); }).Quit();
+    RunToEnd();
+    EXPECT_EQ(run->GetState(), RunState::Idle);
+    Connect();
+    Group("alt.bin", 1, 0);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(log.lines.back(), "Extract Complete");
+    // Lines after the end are ignored.
+    std::string late = "200 late";
+    EXPECT_FALSE(run->OnResponseLine(late));
+    run->OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
+    EXPECT_EQ(log.lines.back(), "Extract Complete");
+}
