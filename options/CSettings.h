@@ -1,6 +1,5 @@
 #pragma once
 
-// Interface sketch; the implementation owns the final shape (see the brief).
 #include <cstdint>
 #include <string>
 
@@ -24,6 +23,9 @@ struct CSettings {
     std::string m_DecodeDir; // ends in '/'; default: program folder + "Decodes/"
 
     CSettings(); // sets m_DecodeDir's default
+    // Reads every value with the member's current value as its default; booleans read
+    // any non-zero number as on.
     void Load(const CProfile& profile);
+    // Writes every value in the order above, booleans as 0 or 1.
     void Save(CProfile& profile) const;
 };

@@ -37,8 +37,40 @@ class CGroupRecordList {
         return m_nCount;
     }
 
+    // The first index whose record fails `pred`, for a predicate that holds on a
+    // prefix of the records (sorted data). Binary search.
+    template <class Pred> std::size_t PartitionPoint(Pred&& pred) const {
+        return Bisect(0, m_nCount, pred);
+    }
+
+    // The same from `first` on, for an answer expected close to `first`: gallops out
+    // with doubling steps before bisecting.
+    template <class Pred> std::size_t GallopFrom(std::size_t first, Pred&& pred) const {
+        std::size_t low = first; // every index in [first, low) passes
+        std::size_t high = first;
+        for (std::size_t step = 1; high < m_nCount && pred(At(high)); step *= 2) {
+            low = high + 1;
+            high += step;
+        }
+        return Bisect(low, high < m_nCount ? high : m_nCount, pred);
+    }
+
   private:
     using Block = std::vector<std::unique_ptr<GroupRecord>>;
+
+    // The first failing index in [low, high), where `high` fails or is the end.
+    template <class Pred> std::size_t Bisect(std::size_t low, std::size_t high, Pred& pred) const {
+        while (low < high) {
+            const std::size_t mid = low + (high - low) / 2;
+            if (pred(At(mid))) {
+                low = mid + 1;
+            } else {
+                high = mid;
+            }
+        }
+        return low;
+    }
+
     static constexpr std::size_t kBlockSize = 512;
 
     std::size_t BlockOf(std::size_t index) const;

@@ -1,5 +1,6 @@
 #include "servers/CGroupTable.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 
@@ -214,6 +215,13 @@ GroupRecord* CGroupTable::FindGroup(std::string_view name, long hint) const {
         name > std::string_view(GetAt(static_cast<std::size_t>(hint)).name)) {
         start = static_cast<std::size_t>(hint);
     }
+    return m_bInNameOrder ? FindInNameOrder(name, start) : ProbedFind(name, start);
+}
+
+// Probes every 1000th record from `start` while the names there are <= `name`, then
+// scans from the last such record (or the first record) to the end.
+GroupRecord* CGroupTable::ProbedFind(std::string_view name, std::size_t start) const {
+    const std::size_t count = GetCount();
     std::size_t scanStart = 0;
     for (std::size_t probe = start; probe < count && std::string_view(GetAt(probe).name) <= name;
          probe += kProbeStride) {
@@ -224,8 +232,30 @@ GroupRecord* CGroupTable::FindGroup(std::string_view name, long hint) const {
     return found < count ? &GetAt(found) : nullptr;
 }
 
+// The probed scan's result computed by search: in name order the equal names form
+// one run [equal, greater), the probes stop at the last stride point below `greater`,
+// and the scan returns the first equal record at or after that point.
+GroupRecord* CGroupTable::FindInNameOrder(std::string_view name, std::size_t start) const {
+    const std::size_t count = GetCount();
+    // With a usable hint every record up to `start` is below `name`.
+    const auto below = [name](const GroupRecord& r) { return std::string_view(r.name) < name; };
+    const std::size_t equal =
+        start > 0 ? m_records.GallopFrom(start, below) : m_records.PartitionPoint(below);
+    if (equal == count || GetAt(equal).name != name) {
+        return nullptr;
+    }
+    const std::size_t greater = m_records.GallopFrom(
+        equal, [name](const GroupRecord& r) { return std::string_view(r.name) <= name; });
+    const std::size_t scanStart =
+        start < greater ? start + (greater - 1 - start) / kProbeStride * kProbeStride : 0;
+    return &GetAt(std::max(equal, scanStart));
+}
+
 GroupRecord& CGroupTable::Append(std::unique_ptr<GroupRecord> record) {
     GroupRecord& added = *record;
+    if (GetCount() > 0 && added.name < GetAt(GetCount() - 1).name) {
+        m_bInNameOrder = false;
+    }
     m_records.PushBack(std::move(record));
     return added;
 }
@@ -236,13 +266,24 @@ GroupRecord& CGroupTable::InsertOrdered(std::unique_ptr<GroupRecord> record) {
     return added;
 }
 
-// Coarse probes with halving steps narrow the range, then a short linear scan finds
-// the first record whose name is greater.
+// Directly after the last record whose name is <= `name` when the table is in name
+// order; otherwise wherever the probing scan lands.
 std::size_t CGroupTable::InsertPosition(std::string_view name) const {
     const std::size_t count = GetCount();
     if (count > 0 && name > std::string_view(GetAt(count - 1).name)) {
         return count;
     }
+    if (m_bInNameOrder) {
+        return m_records.PartitionPoint(
+            [name](const GroupRecord& r) { return std::string_view(r.name) <= name; });
+    }
+    return ProbedInsertPosition(name);
+}
+
+// Coarse probes with halving steps narrow the range, then a linear scan finds the
+// first record whose name is greater.
+std::size_t CGroupTable::ProbedInsertPosition(std::string_view name) const {
+    const std::size_t count = GetCount();
     std::size_t step = count / 2 >= kProbeStride ? count / 2 : kProbeStride;
     std::size_t pos = 0;
     for (; step >= kMinInsertStep; step /= 2) {

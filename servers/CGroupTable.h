@@ -49,10 +49,16 @@ class CGroupTable {
 
   private:
     std::size_t InsertPosition(std::string_view name) const;
+    std::size_t ProbedInsertPosition(std::string_view name) const;
+    GroupRecord* FindInNameOrder(std::string_view name, std::size_t start) const;
+    GroupRecord* ProbedFind(std::string_view name, std::size_t start) const;
     IGroupListHost& ListHost() const;
 
     CProfile& m_profile;
     CGroupRecordList m_records;
+    // Whether the names ascend (equal neighbours allowed). Searches then take shortcuts
+    // that give the same results as the probing scans, which serve any other order.
+    bool m_bInNameOrder = true;
 };
 
 // The process-wide list of tables, in registry enumeration order.

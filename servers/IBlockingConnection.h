@@ -7,7 +7,7 @@
 // download uses it. Every failure raises CConnectionException; a cancelled logon
 // prompt raises CUserCancelException.
 class IBlockingConnection {
-public:
+  public:
     virtual ~IBlockingConnection() = default;
     // Resolve, connect, check the greeting, log in, select reader mode.
     virtual void Connect() = 0;

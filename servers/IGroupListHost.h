@@ -7,7 +7,7 @@
 
 // The progress window of a group-list download.
 class IGroupDownloadProgress {
-public:
+  public:
     virtual ~IGroupDownloadProgress() = default;
     virtual void SetCounterText(const std::string& text) = 0;
     // Lets the user interface handle waiting events; returns true once the user cancelled.
@@ -18,7 +18,7 @@ public:
 // start-up by the transport layer (CGroupTable::SetListHost); without one, a fetch
 // fails with CConnectionException.
 class IGroupListHost {
-public:
+  public:
     virtual ~IGroupListHost() = default;
     virtual std::unique_ptr<IBlockingConnection> MakeConnection(const std::string& server) = 0;
     virtual std::unique_ptr<IGroupDownloadProgress> MakeProgress(const std::string& server) = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 #include "TestHome.h"
@@ -51,27 +52,86 @@ TEST_F(GroupTableTest, FindGroupFindsEveryNameWhateverTheHint) {
     EXPECT_EQ(CGroupTable(home.profile, "x").FindGroup("a", 0), nullptr);
 }
 
-TEST_F(GroupTableTest, FindGroupInBrokenOrderCanMissAndHintSteersTheScan) {
-    Sorted(2500);
-    GroupRecord& misplaced = table.GetAt(10);
-    misplaced.name = "zzz.misplaced";
-    // The probes at 0, 1000 and 2000 all lie below the name: the scan starts at 2000.
-    EXPECT_EQ(table.FindGroup("zzz.misplaced", -1), nullptr);
-
-    GroupRecord& early = table.GetAt(1500);
-    early.name = "aaa.early";
-    EXPECT_EQ(table.FindGroup("aaa.early", -1), &early) << "probe 0 fails, scan from the start";
-    EXPECT_EQ(table.FindGroup(GroupName(1700 * 2), 1600), &table.GetAt(1700));
-    EXPECT_EQ(table.FindGroup("aaa.early", 1600), &early)
-        << "a hint whose name is greater than the wanted one is not used";
+// A table read from a hand-edited file: the name order is broken at the given indices.
+CGroupTable& Broken(CGroupTable& table, int count, std::map<int, std::string> overrides) {
+    for (int i = 0; i < count; ++i) {
+        const auto it = overrides.find(i);
+        table.Append(Record(it == overrides.end() ? GroupName(i * 2) : it->second));
+    }
+    return table;
 }
 
-TEST_F(GroupTableTest, HintBelowTheNameStartsTheScanThere) {
-    Sorted(900);
-    GroupRecord& misplaced = table.GetAt(5);
-    misplaced.name = "alt.zzz";
-    EXPECT_EQ(table.FindGroup("alt.zzz", -1), &misplaced);
-    EXPECT_EQ(table.FindGroup("alt.zzz", 600), nullptr);
+TEST_F(GroupTableTest, FindGroupInBrokenOrderCanMissAndHintSteersTheScan) {
+    Broken(table, 2500, {{10, "zzz.misplaced"}, {1500, "aaa.early"}});
+    // The probes at 0, 1000 and 2000 all lie below the name: the scan starts at 2000.
+    EXPECT_EQ(table.FindGroup("zzz.misplaced", -1), nullptr);
+    EXPECT_EQ(table.FindGroup("aaa.early", -1), &table.GetAt(1500))
+        << "probe 0 fails, scan from the start";
+    EXPECT_EQ(table.FindGroup(GroupName(1700 * 2), 1600), &table.GetAt(1700));
+    EXPECT_EQ(table.FindGroup("aaa.early", 1600), &table.GetAt(1500))
+        << "a hint whose name is greater than the wanted one is not used";
+
+    CGroupTable small(home.profile, "news.example.com");
+    Broken(small, 900, {{5, "alt.zzz"}});
+    EXPECT_EQ(small.FindGroup("alt.zzz", -1), &small.GetAt(5));
+    EXPECT_EQ(small.FindGroup("alt.zzz", 600), nullptr) << "a usable hint starts the scan there";
+}
+
+TEST_F(GroupTableTest, OrderedInsertInBrokenOrderStopsAtTheFirstGreaterName) {
+    for (const char* name : {"c", "a", "d"}) {
+        table.Append(Record(name));
+    }
+    table.InsertOrdered(Record("b"));
+    table.InsertOrdered(Record("e"));
+    ASSERT_EQ(table.GetCount(), 5u);
+    EXPECT_EQ(table.GetAt(0).name, "b") << "before the first greater name, not after \"a\"";
+    EXPECT_EQ(table.GetAt(1).name, "c");
+    EXPECT_EQ(table.GetAt(4).name, "e") << "a name above the last one is appended";
+}
+
+// The probing lookup, step by step, over plain names.
+long ProbedFind(const std::vector<std::string>& names, const std::string& n, long hint) {
+    const std::size_t count = names.size();
+    std::size_t start = 0;
+    if (hint >= 0 && static_cast<std::size_t>(hint) < count && n > names[hint]) {
+        start = static_cast<std::size_t>(hint);
+    }
+    std::size_t scan = 0;
+    for (std::size_t probe = start; probe < count && names[probe] <= n; probe += 1000) {
+        scan = probe;
+    }
+    for (; scan < count; ++scan) {
+        if (names[scan] == n) {
+            return static_cast<long>(scan);
+        }
+    }
+    return -1;
+}
+
+// In name order the lookup may use searches, but with runs of equal names it must
+// still return the very record the probing scan returns.
+TEST_F(GroupTableTest, FindGroupInNameOrderReturnsWhatTheProbingScanReturns) {
+    std::mt19937 random(3);
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) {
+        names.insert(names.end(), 1 + random() % 30, GroupName(i * 2));
+    }
+    for (const std::string& name : names) {
+        table.Append(Record(name));
+    }
+    const long count = static_cast<long>(names.size());
+    for (int trial = 0; trial < 20000; ++trial) {
+        const std::string n = GroupName(static_cast<int>(random() % 610));
+        const long hint = static_cast<long>(random() % (count + 20)) - 10;
+        const long expected = ProbedFind(names, n, hint);
+        const GroupRecord* found = table.FindGroup(n, hint);
+        if (expected < 0) {
+            ASSERT_EQ(found, nullptr) << n << " hint " << hint;
+        } else {
+            ASSERT_EQ(found, &table.GetAt(static_cast<std::size_t>(expected)))
+                << n << " hint " << hint;
+        }
+    }
 }
 
 TEST_F(GroupTableTest, OrderedInsertPlacesEqualNamesAfterExistingOnes) {
