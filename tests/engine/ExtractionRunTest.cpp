@@ -166,6 +166,33 @@ TEST_F(RunTest, PendingNumbersAreRequestedLastToFirstBeforeTheWalk) {
     EXPECT_EQ(group.last, 21u);
 }
 
+TEST_F(RunTest, PendingArticleDecodedAsSingleKeepsTheRemainingPendingNumbers) {
+    GroupRecord& group = AddGroup(*table, "alt.bin", 20, {3, 4});
+    Connect();
+    Group("alt.bin", 1, 20);
+    Fetch({4, "whole.bin", 1000}, wire::Uuencode("whole.bin", "w"));
+    Head({3, "part.bin (1/2)"});
+    Head({20, "x", 10});
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(group.pending, ElementsAre(3u));
+    EXPECT_EQ(group.last, 21u);
+
+    // A stop while such an article is decoded leaves the record as it was.
+    group.last = 20;
+    group.pending = {3, 4};
+    std::filesystem::remove(DecodePath("whole.bin"));
+    Connect();
+    Group("alt.bin", 1, 20);
+    Head({4, "whole.bin", 1000});
+    server.Expect("BODY").Reply(std::vector<std::string>{"222 body", "begin 644 whole.bin"});
+    server.Then([this] { run->StartOrStop(0); }).Quit();
+    RunToEnd();
+    EXPECT_EQ(group.last, 20u);
+    EXPECT_THAT(group.pending, ElementsAre(3u, 4u));
+    EXPECT_FALSE(Exists(DecodePath("whole.bin")));
+}
+
 // --- Classification --------------------------------------------------------------------------
 
 TEST_F(RunTest, ClassificationSkipsKillsAndFetchesByTheRules) {
