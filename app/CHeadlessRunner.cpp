@@ -41,8 +41,13 @@ CHeadlessRunner::CHeadlessRunner(CMainApp& app, NewsConnectionFactory factory, s
 CHeadlessRunner::~CHeadlessRunner() = default;
 
 int CHeadlessRunner::Run(int mode) {
+    // A signal during start-up (the group-list download) may not have been dispatched yet.
+    if (m_nStopSignal == 0)
+        m_nStopSignal = m_stopSignals.PendingSignal();
     if (m_nStopSignal != 0)
         return ExitStatus();
+    // A server whose newsgroups could not be read has failed before the run begins.
+    m_bServerFailed = m_app.HasLoadFailures();
     if (g_serverTables.empty()) {
         m_err << "No news servers are configured; nothing to do.\n" << std::flush;
         return kNothingToDo;
@@ -53,7 +58,7 @@ int CHeadlessRunner::Run(int mode) {
     if (!m_pRun->CanStartExtract()) {
         m_err << "No newsgroups are subscribed on any server; nothing to do.\n" << std::flush;
         m_pRun.reset();
-        return kNothingToDo;
+        return m_bServerFailed ? kServerFailed : kNothingToDo;
     }
     PrepareMessages();
     m_nMode = mode;

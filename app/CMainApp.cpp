@@ -47,6 +47,7 @@ void CMainApp::LoadServerTables() {
         } catch (const CUserCancelException&) {
             // The user chose not to log in; nothing to report.
         } catch (const std::exception& e) {
+            m_bLoadFailed = true;
             m_err << CStringTable::Format(ids::kUnableToAccessNewsgroups, name) << '\n'
                   << "  " << e.what() << '\n'
                   << std::flush;

@@ -45,6 +45,8 @@ class CMainApp {
     std::vector<KillRule>& KillRules() { return m_killRules; }
     const std::string& ProgramFolderPath() const { return m_strProgramFolder; }
     bool HasStarted() const { return m_bStarted; }
+    // Some server's newsgroups could not be read at start-up (other than a cancelled logon).
+    bool HasLoadFailures() const { return m_bLoadFailed; }
 
   private:
     void LoadServerTables();
@@ -61,4 +63,5 @@ class CMainApp {
     std::vector<KillRule> m_killRules;
     bool m_bStarted = false;
     bool m_bSaveFailed = false;
+    bool m_bLoadFailed = false;
 };

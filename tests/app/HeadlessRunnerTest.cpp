@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sstream>
 
 #include "FakeNewsServer.h"
@@ -181,6 +182,22 @@ TEST_F(HeadlessRun, NothingToDoWithoutServersOrSubscribedGroups) {
     EXPECT_NE(err.str().find("No newsgroups are subscribed"), std::string::npos);
     EXPECT_EQ(server.connections, 0);
     EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(HeadlessRun, AServerWhoseGroupsCannotBeReadAtStartUpCountsAsFailed) {
+    // No .newsrc for bad.test and no way to download its list.
+    home.Write("news.test.newsrc", "alt.binaries.test: 0\n");
+
+    EXPECT_EQ(RunOnce(0, {"bad.test", "news.test"}), CHeadlessRunner::kServerFailed);
+    EXPECT_NE(err.str().find("Unable to access newsgroups for bad.test.\n"), std::string::npos);
+    EXPECT_NE(out.str().find("Extract Complete\n"), std::string::npos);
+
+    // When it was the only server, that is a failure too, not merely nothing to do. (The
+    // exit saved its empty table; without the file the next start tries the list again.)
+    std::filesystem::remove(home / "bad.test.newsrc");
+    err.str("");
+    EXPECT_EQ(RunOnce(0, {"bad.test"}), CHeadlessRunner::kServerFailed);
+    EXPECT_NE(err.str().find("No newsgroups are subscribed"), std::string::npos);
 }
 
 TEST_F(HeadlessRun, SigtermStopsTheRunDeletesThePartialFileAndKeepsThePosition) {
