@@ -14,6 +14,9 @@
 namespace {
 
 constexpr std::string_view kRootName = "HKEY_CURRENT_USER";
+// Keys nest at most this deep, so that writing and freeing the tree (both recursive) stay
+// within the stack whatever a hand-edited file holds.
+constexpr size_t kMaxDepth = 512;
 
 char Fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -167,11 +170,12 @@ CHive::Node* CHive::Find(std::string_view key) const {
 }
 
 CHive::Node* CHive::FindOrCreate(std::string_view key) {
-    if (!ValidKeyName(key)) {
+    const std::vector<std::string_view> parts = SplitPath(key);
+    if (!ValidKeyName(key) || parts.size() > kMaxDepth) {
         return nullptr;
     }
     Node* node = m_pRoot.get();
-    for (std::string_view part : SplitPath(key)) {
+    for (std::string_view part : parts) {
         Node* child = node->Child(part);
         if (child == nullptr) {
             child = node->AddChild(part);

@@ -54,7 +54,8 @@ class CHive {
     const std::string& LastError() const { return m_strLastError; }
 
     bool KeyExists(std::string_view key) const;
-    // Creates the key and its parents. False for a name holding a line break.
+    // Creates the key and its parents. False for a name holding a line break or NUL, or nested
+    // deeper than 512 keys.
     bool CreateKey(std::string_view key);
     // Deletes the key with its subtree. False when it did not exist (or is the root).
     bool DeleteKey(std::string_view key);
@@ -69,7 +70,7 @@ class CHive {
     std::optional<std::string> GetBinary(std::string_view key, std::string_view name) const;
 
     // Setters create the key when needed. Setting an existing value keeps its position and the
-    // case of its name. False for a key name holding a line break.
+    // case of its name. False for a key CreateKey refuses.
     bool SetValue(std::string_view key, std::string_view name, uint32_t type,
                   std::string_view data);
     bool SetDword(std::string_view key, std::string_view name, uint32_t value);

@@ -166,6 +166,21 @@ TEST(HiveTest, DeleteKeyTakesTheSubtreeAndReadsOfOtherTypesFail) {
     EXPECT_FALSE(hive.SetDword("A\\bad\nname", "n", 1));
 }
 
+TEST(HiveTest, AbsurdlyDeepKeysAreRefused) {
+    std::string path;
+    for (int i = 0; i < 512; ++i) {
+        path += "k\\";
+    }
+    CHive hive;
+    EXPECT_TRUE(hive.CreateKey(path));
+    EXPECT_FALSE(hive.CreateKey(path + "one-too-many"));
+    std::string error;
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + path + "deeper]\n";
+    CHive parsed;
+    EXPECT_FALSE(CRegText::Parse(text, parsed, error));
+}
+
 TEST(HiveTest, HandWrittenFilesLoad) {
     const std::string text =
         "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
