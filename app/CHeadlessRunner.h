@@ -24,10 +24,11 @@ class CHeadlessRunner : public IRunHost {
   public:
     // Exit statuses; a stop by signal N gives 128 + N.
     enum ExitCode : int {
-        kComplete = 0,     // the run completed and every server answered
-        kServerFailed = 1, // a server failed (connect, login, communication)
-        kNothingToDo = 2,  // no servers, or no subscribed group on any server
-        kSaveFailed = 3,   // settings or a .newsrc could not be written at exit
+        kComplete = 0,       // the run completed and every server answered
+        kServerFailed = 1,   // a server failed (connect, login, communication)
+        kNothingToDo = 2,    // no servers, or no subscribed group on any server
+        kSaveFailed = 3,     // settings or a .newsrc could not be written at exit
+        kAlreadyRunning = 4, // another process works on the same program folder
     };
     static constexpr int kSignalBase = 128;
 

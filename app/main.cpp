@@ -9,6 +9,7 @@
 #include "app/CConsoleGroupProgress.h"
 #include "app/CHeadlessRunner.h"
 #include "app/CMainApp.h"
+#include "app/CRunLock.h"
 #include "app/CommandLine.h"
 #include "nntp/CGroupListHost.h"
 #include "nntp/CNewsConnection.h"
@@ -62,6 +63,13 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("Gleanwick");
 
     CMainApp app(std::cerr);
+    // Nothing is loaded, and so nothing saved, while another process works on the same files.
+    const CRunLock lock(app.ProgramFolderPath() + "Gleanwick.lock");
+    if (lock.IsBusy()) {
+        std::cerr << "Gleanwick is already running on " << app.ProgramFolderPath()
+                  << "; nothing done.\n";
+        return CHeadlessRunner::kAlreadyRunning;
+    }
     CGroupListHost listHost(app.Profile());
     app.SetGroupListHost(&listHost);
     const bool terminal = isatty(STDERR_FILENO) != 0;
