@@ -11,6 +11,9 @@
 #
 # BENCH_MB sets the size of the posted corpus in MB (default 200), BENCH_FILES the number of
 # files it is made of (default 4), BENCH_LINES the lines per part (default 5000).
+# BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
+# SCHED_FIFO, so that other work on a shared machine does not preempt them; BENCH_RT=0 runs
+# them as ordinary processes.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +22,9 @@ BENCH_MB=${BENCH_MB:-200}
 BENCH_FILES=${BENCH_FILES:-4}
 BENCH_LINES=${BENCH_LINES:-5000}
 GROUP=alt.binaries.bench
+BENCH_RT=${BENCH_RT:-$([[ $(id -u) -eq 0 ]] && echo 1 || echo 0)}
+RT=()
+[[ $BENCH_RT == 1 ]] && RT=(chrt -f 10)
 
 die() {
     echo "inn_bench: $*" >&2
@@ -26,7 +32,7 @@ die() {
 }
 
 [[ -x $GW_BINARY ]] || die "no gleanwick binary at $GW_BINARY"
-for tool in uuenview g++ /usr/lib/news/bin/innd; do
+for tool in uuenview g++ /usr/lib/news/bin/innd /usr/bin/time; do
     command -v "$tool" >/dev/null || { "$ROOT/scripts/install-deps.sh" --tests || exit 1; break; }
 done
 
@@ -44,16 +50,12 @@ g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nnt
     die "cannot build the raw client"
 
 # Runs a command, its output to FILE, and prints "status wall user system maxrss_kb".
+# GNU time forks before it executes the command, so the peak RSS is the command's own.
 measure() { # FILE COMMAND...
-    python3 - "$@" <<'EOF'
-import resource, subprocess, sys, time
-with open(sys.argv[1], "wb") as out:
-    start = time.monotonic()
-    status = subprocess.call(sys.argv[2:], stdout=out, stderr=subprocess.STDOUT)
-    wall = time.monotonic() - start
-usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-print(status, f"{wall:.3f}", f"{usage.ru_utime:.3f}", f"{usage.ru_stime:.3f}", usage.ru_maxrss)
-EOF
+    local out=$1
+    shift
+    /usr/bin/time -o "$out.time" -f '%x %e %U %S %M' "$@" >"$out" 2>&1
+    cat "$out.time"
 }
 
 echo "== building a corpus of $BENCH_MB MB (uuencoded) in parts of $BENCH_LINES lines"
@@ -84,11 +86,15 @@ inn_newgroup "$GROUP" || exit 1
 inn_feed "$WORK/batch" || exit 1
 rm -f "$WORK/batch"
 inn_sync
+if [[ $BENCH_RT == 1 ]]; then
+    # The open reader daemon; the process serving each connection inherits the policy.
+    chrt -f -p 10 "${INN_PIDS[1]}" || die "cannot give the reader daemon SCHED_FIFO"
+fi
 count=$(python3 "$ROOT/tests/e2e/nntp_probe.py" "$INN_READ_PORT" group "$GROUP" | cut -d' ' -f3)
 [[ $count -eq ${#articles[@]} ]] || die "the server holds $count of ${#articles[@]} articles"
 
 raw_run() { # OUTPUT
-    measure "$1" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
+    measure "$1" "${RT[@]}" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
 }
 
 echo "== raw client"
@@ -102,7 +108,7 @@ gw_home "$HOME_DIR" "$INN_READ_PORT"
 gw_newsrc "$HOME_DIR" "$GROUP: 0"
 read -r gw_status gw_wall gw_user gw_sys gw_rss < <(
     GLEANWICK_HOME=$HOME_DIR QT_QPA_PLATFORM=offscreen \
-        measure "$WORK/gw.out" timeout -k 5 1800 "$GW_BINARY" -headless)
+        measure "$WORK/gw.out" "${RT[@]}" timeout -k 5 1800 "$GW_BINARY" -headless)
 echo "   ${gw_wall} s"
 [[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$WORK/gw.out")"
 for ((f = 1; f <= BENCH_FILES; f++)); do
@@ -126,7 +132,7 @@ seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$raw_out")
 echo
 echo "corpus: $BENCH_FILES files, $count articles of about $BENCH_LINES lines, $((posted_bytes / 1000000)) MB posted;"
 echo "        HEAD and BODY replies of the group: $((bytes / 1000000)) MB (measured by the raw client)"
-echo "raw runs: ${raw1_wall} s and ${raw2_wall} s (the faster one is shown)"
+echo "raw runs: ${raw1_wall} s and ${raw2_wall} s (the faster one is shown); SCHED_FIFO: $([[ $BENCH_RT == 1 ]] && echo yes || echo no)"
 awk -v bytes="$bytes" -v n="$count" \
     -v rs="$seconds" -v ru="$raw_user" -v rsys="$raw_sys" -v rr="$raw_rss" \
     -v gs="$gw_wall" -v gu="$gw_user" -v gsys="$gw_sys" -v gr="$gw_rss" 'BEGIN {

@@ -87,6 +87,13 @@ check_newsrc() { # NAME FILE LINE...: the file holds exactly these lines (CR LF 
     fi
 }
 
+# Infrastructure failure: counted, summarised, and the run ends.
+abort() { # MESSAGE
+    fail "$1"
+    check_summary
+    exit 1
+}
+
 check_summary() {
     echo "$CHECK_PASSED passed, $CHECK_FAILED failed"
     [[ $CHECK_FAILED -eq 0 ]]
