@@ -21,6 +21,7 @@ IGroupListHost* s_pListHost = nullptr;
 
 constexpr std::string_view kMarks = "!:";
 constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kUnstorable = "!:\r\n";
 constexpr std::size_t kProbeStride = 1000;
 constexpr std::size_t kMinInsertStep = 100;
 
@@ -300,8 +301,9 @@ void CGroupTable::AddListLine(std::string_view line, const CGroupTable* previous
         return;
     }
     const std::string_view name = line.substr(begin, line.find_first_of(kBlanks, begin) - begin);
-    // A mark inside the name could not be written to the .newsrc file faithfully.
-    if (name.find_first_of(kMarks) != std::string_view::npos) {
+    // A mark or a line break inside the name could not be written to the .newsrc file
+    // faithfully (it would change or add lines there).
+    if (name.find_first_of(kUnstorable) != std::string_view::npos) {
         return;
     }
     auto record = std::make_unique<GroupRecord>();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <ctime>
 
 #include "TestHome.h"
 #include "platform/ConnectionErrors.h"
@@ -117,10 +117,20 @@ class GroupListFetchTest : public ::testing::Test {
     std::string LastUpdate() const {
         return home.profile.GetProfileString(kSection, "Last Update");
     }
+    static std::string LocalStamp() {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char text[32];
+        std::strftime(text, sizeof text, "%y%m%d %H%M%S", &local);
+        return text;
+    }
+    // Written with the local clock during the test.
     bool IsTimeStamp(const std::string& text) const {
-        return std::regex_match(text, std::regex("[0-9]{6} [0-2][0-9][0-5][0-9][0-5][0-9]"));
+        return text.size() == 13 && text[6] == ' ' && m_strStart <= text && text <= LocalStamp();
     }
 
+    std::string m_strStart = LocalStamp();
     TestHome home;
     Script script;
     ScriptedHost host{script};

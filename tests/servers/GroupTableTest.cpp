@@ -187,6 +187,7 @@ TEST_F(GroupTableTest, AddListLineTakesTheFirstTokenOnly) {
     table.AddListLine("   ", nullptr);
     table.AddListLine("bad:name 1 1 y", nullptr);
     table.AddListLine("bad!name 1 1 y", nullptr);
+    table.AddListLine("bad\nalt.evil: 99 1 y", nullptr);
     const std::string longName(5000, 'n');
     table.AddListLine(longName + " 10 1 y", nullptr);
     ASSERT_EQ(table.GetCount(), 3u);
