@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -32,6 +33,14 @@ bool NamesEqual(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        c = Fold(c);
+    }
+    return folded;
 }
 
 bool NameLess(std::string_view a, std::string_view b) {
@@ -98,8 +107,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 struct CHive::Node {
     std::string name;
-    std::vector<std::unique_ptr<Node>> keys; // sorted by NameLess
-    std::vector<Value> values;               // creation order
+    std::vector<std::unique_ptr<Node>> keys;            // sorted by NameLess
+    std::vector<Value> values;                          // creation order
+    std::unordered_map<std::string, size_t> valueIndex; // folded name -> position in values
 
     std::vector<std::unique_ptr<Node>>::const_iterator LowerBound(std::string_view key) const {
         return std::lower_bound(keys.begin(), keys.end(), key,
@@ -124,12 +134,35 @@ struct CHive::Node {
     }
 
     Value* FindValue(std::string_view valueName) {
-        for (Value& value : values) {
-            if (NamesEqual(value.name, valueName)) {
-                return &value;
+        const auto it = valueIndex.find(Folded(valueName));
+        return it != valueIndex.end() ? &values[it->second] : nullptr;
+    }
+
+    void AddValue(Value value) {
+        valueIndex.emplace(Folded(value.name), values.size());
+        values.push_back(std::move(value));
+    }
+
+    bool EraseValue(std::string_view valueName) {
+        const auto it = valueIndex.find(Folded(valueName));
+        if (it == valueIndex.end()) {
+            return false;
+        }
+        const size_t position = it->second;
+        valueIndex.erase(it);
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
+        for (auto& entry : valueIndex) {
+            if (entry.second > position) {
+                --entry.second;
             }
         }
-        return nullptr;
+        return true;
+    }
+
+    void Clear() {
+        keys.clear();
+        values.clear();
+        valueIndex.clear();
     }
 };
 
@@ -154,8 +187,7 @@ void CHive::Clear() {
     if (!m_pRoot->keys.empty() || !m_pRoot->values.empty()) {
         Touch();
     }
-    m_pRoot->keys.clear();
-    m_pRoot->values.clear();
+    m_pRoot->Clear();
 }
 
 CHive::Node* CHive::Find(std::string_view key) const {
@@ -265,7 +297,7 @@ bool CHive::SetValue(std::string_view key, std::string_view name, uint32_t type,
     }
     Value* value = node->FindValue(name);
     if (value == nullptr) {
-        node->values.push_back(Value{std::string(name), type, std::string(data)});
+        node->AddValue(Value{std::string(name), type, std::string(data)});
         Touch();
         return true;
     }
@@ -294,12 +326,9 @@ bool CHive::DeleteValue(std::string_view key, std::string_view name) {
     if (node == nullptr) {
         return false;
     }
-    const auto it = std::find_if(node->values.begin(), node->values.end(),
-                                 [&](const Value& v) { return NamesEqual(v.name, name); });
-    if (it == node->values.end()) {
+    if (!node->EraseValue(name)) {
         return false;
     }
-    node->values.erase(it);
     Touch();
     return true;
 }
@@ -371,8 +400,7 @@ CHive::LoadResult CHive::Load(const std::string& path) {
     m_strPath = path;
     m_strLastError.clear();
     m_bReadOnly = false;
-    m_pRoot->keys.clear();
-    m_pRoot->values.clear();
+    m_pRoot->Clear();
     m_bModified = false;
 
     std::string text;
@@ -397,8 +425,7 @@ CHive::LoadResult CHive::Load(const std::string& path) {
         m_bModified = false;
         return LoadResult::Loaded;
     }
-    m_pRoot->keys.clear();
-    m_pRoot->values.clear();
+    m_pRoot->Clear();
     m_bModified = false;
     return SetAside(reason) ? LoadResult::SetAside : LoadResult::Unreadable;
 }

@@ -144,6 +144,12 @@ TEST(HiveTest, SubkeysEnumerateByNameValuesByCreation) {
     EXPECT_EQ(ValueNames(hive, "Root"), (std::vector<std::string>{"z", "a", "M", "b"}));
     EXPECT_TRUE(hive.DeleteValue("Root", "A"));
     EXPECT_EQ(ValueNames(hive, "Root"), (std::vector<std::string>{"z", "M", "b"}));
+    // Values after the deleted one are still found, and rewriting keeps their place.
+    hive.SetDword("Root", "B", 2);
+    hive.SetDword("Root", "a", 3);
+    EXPECT_EQ(ValueNames(hive, "Root"), (std::vector<std::string>{"z", "M", "b", "a"}));
+    EXPECT_EQ(hive.GetDword("Root", "b"), 2u);
+    EXPECT_EQ(hive.GetDword("Root", "m"), 1u);
     EXPECT_FALSE(hive.EnumKey("Root", 7).has_value());
     EXPECT_EQ(hive.EnumValue("Root", 3), nullptr);
     EXPECT_FALSE(hive.EnumKey("Missing", 0).has_value());
