@@ -151,7 +151,7 @@ TEST(HiveTest, SubkeysEnumerateByNameValuesByCreation) {
     EXPECT_EQ(hive.GetDword("Root", "b"), 2u);
     EXPECT_EQ(hive.GetDword("Root", "m"), 1u);
     EXPECT_FALSE(hive.EnumKey("Root", 7).has_value());
-    EXPECT_EQ(hive.EnumValue("Root", 3), nullptr);
+    EXPECT_EQ(hive.EnumValue("Root", 4), nullptr);
     EXPECT_FALSE(hive.EnumKey("Missing", 0).has_value());
     EXPECT_EQ(hive.EnumValue("Missing", 0), nullptr);
 }
