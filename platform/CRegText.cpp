@@ -74,7 +74,9 @@ std::string ValueLine(const CHive::Value& value) {
     if (value.type == CHive::kBinary) {
         return line + HexData("hex:", value.data);
     }
-    return line + HexData("hex(" + std::to_string(value.type) + "):", value.data);
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
+    return line + HexData(prefix, value.data);
 }
 
 void WriteKey(const CHive& hive, const std::string& path, std::string& out) {

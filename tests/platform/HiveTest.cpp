@@ -113,6 +113,17 @@ TEST(HiveTest, FileHasTheExportLayout) {
               "\n");
 }
 
+TEST(HiveTest, OtherValueTypesKeepTheirHexadecimalTypeNumber) {
+    CHive hive;
+    hive.SetValue("Software\\T", "q", 0x0b, std::string(8, '\x01'));
+    const std::string text = CRegText::Serialize(hive);
+    EXPECT_NE(text.find("\"q\"=hex(b):01,01,01,01,01,01,01,01\n"), std::string::npos) << text;
+    CHive parsed;
+    std::string error;
+    ASSERT_TRUE(CRegText::Parse(text, parsed, error)) << error;
+    EXPECT_EQ(parsed.QueryValue("Software\\T", "q")->type, 0x0bu);
+}
+
 TEST(HiveTest, NamesCompareWithoutCaseAndKeepTheirCase) {
     CHive hive;
     hive.SetDword("Software\\Servers\\News.Example.COM", "Port", 119);
