@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,16 @@ std::string FolderOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A symbolic link stays in place: its target is the file that gets replaced.
+std::string ResolveLink(std::string path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) {
+        return path;
+    }
+    std::filesystem::path target = std::filesystem::canonical(path, error);
+    return error ? path : target.string();
 }
 
 // A new file gets the mode the old one had, else what creating it would have given.
@@ -43,7 +54,7 @@ void SyncFolder(const std::string& path) {
 } // namespace
 
 CAtomicFileWriter::CAtomicFileWriter(std::string path)
-    : m_strPath(std::move(path)), m_strTempPath(m_strPath + ".XXXXXX") {
+    : m_strPath(ResolveLink(std::move(path))), m_strTempPath(m_strPath + ".XXXXXX") {
     m_fd = ::mkostemp(m_strTempPath.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_strTempPath.clear();

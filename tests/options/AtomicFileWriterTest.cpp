@@ -48,7 +48,7 @@ TEST(AtomicFileWriterTest, BackupReceivesThePreviousContent) {
     EXPECT_EQ(FilesIn(home.Path()), 2u);
 }
 
-TEST(AtomicFileWriterTest, ReplacementKeepsTheFileMode) {
+TEST(AtomicFileWriterTest, ReplacementKeepsTheFileModeAndSymbolicLinks) {
     OptionsTestHome home;
     const std::string path = home / "data";
     WriteFile(path, "x");
@@ -59,6 +59,14 @@ TEST(AtomicFileWriterTest, ReplacementKeepsTheFileMode) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    const std::string link = home / "link";
+    std::filesystem::create_symlink(path, link);
+    CAtomicFileWriter through(link);
+    through.Write("z");
+    through.Commit();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFile(path), "z");
 }
 
 } // namespace

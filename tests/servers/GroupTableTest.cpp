@@ -24,33 +24,9 @@ std::unique_ptr<GroupRecord> Record(std::string name, uint32_t last = 0) {
 
 class GroupTableTest : public ::testing::Test {
   protected:
-    CGroupTable& Sorted(int count) {
-        for (int i = 0; i < count; ++i) {
-            table.Append(Record(GroupName(i * 2)));
-        }
-        return table;
-    }
-
     TestHome home;
     CGroupTable table{home.profile, "news.example.com"};
 };
-
-TEST_F(GroupTableTest, FindGroupFindsEveryNameWhateverTheHint) {
-    Sorted(3500);
-    for (int i : {0, 1, 999, 1000, 1001, 2500, 3499}) {
-        const std::string name = GroupName(i * 2);
-        for (long hint : {-1L, 0L, static_cast<long>(i) - 1, static_cast<long>(i),
-                          static_cast<long>(i) + 1, 3499L, 3500L, 100000L}) {
-            const GroupRecord* found = table.FindGroup(name, hint);
-            ASSERT_NE(found, nullptr) << name << " hint " << hint;
-            EXPECT_EQ(found, &table.GetAt(static_cast<std::size_t>(i)));
-        }
-        EXPECT_EQ(table.FindGroup(GroupName(i * 2 + 1), static_cast<long>(i)), nullptr);
-    }
-    EXPECT_EQ(table.FindGroup("a", -1), nullptr);
-    EXPECT_EQ(table.FindGroup("zzz", 3499), nullptr);
-    EXPECT_EQ(CGroupTable(home.profile, "x").FindGroup("a", 0), nullptr);
-}
 
 // A table read from a hand-edited file: the name order is broken at the given indices.
 CGroupTable& Broken(CGroupTable& table, int count, std::map<int, std::string> overrides) {
@@ -132,6 +108,7 @@ TEST_F(GroupTableTest, FindGroupInNameOrderReturnsWhatTheProbingScanReturns) {
                 << n << " hint " << hint;
         }
     }
+    EXPECT_EQ(CGroupTable(home.profile, "x").FindGroup("a", 0), nullptr);
 }
 
 TEST_F(GroupTableTest, OrderedInsertPlacesEqualNamesAfterExistingOnes) {
@@ -170,14 +147,6 @@ TEST_F(GroupTableTest, OrderedInsertMatchesAStableSortAndKeepsHandles) {
         ASSERT_EQ(handles[i]->last, i) << "a record handle moved";
     }
     EXPECT_THROW(table.GetAt(table.GetCount()), std::out_of_range);
-}
-
-TEST_F(GroupTableTest, HasSubscribedGroups) {
-    EXPECT_FALSE(table.HasSubscribedGroups());
-    Sorted(1200);
-    EXPECT_FALSE(table.HasSubscribedGroups());
-    table.GetAt(1199).subscribed = true;
-    EXPECT_TRUE(table.HasSubscribedGroups());
 }
 
 TEST_F(GroupTableTest, AddListLineTakesTheFirstTokenOnly) {
