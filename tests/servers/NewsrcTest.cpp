@@ -2,6 +2,7 @@
 
 #include "TestHome.h"
 #include "platform/ConnectionErrors.h"
+#include "platform/Diagnostics.h"
 #include "servers/CGroupTable.h"
 
 namespace {
@@ -111,6 +112,21 @@ TEST_F(NewsrcTest, VeryLongLinesAreReadWhole) {
     EXPECT_EQ(table->GetAt(0).pending.size(), 4999u);
     EXPECT_EQ(table->GetAt(0).pending.back(), 5000u);
     EXPECT_EQ(SaveText(*table), line + "\nalt.next! 3\n");
+}
+
+TEST_F(NewsrcTest, SubscribedGroupsAreTracedAtLevelTwo) {
+    const std::string trace = home / "trace.dbg";
+    for (int level : {1, 2}) {
+        ASSERT_TRUE(OpenDiagnosticsFile(trace));
+        g_nDebugLevel = level;
+        auto table = LoadText("alt.sub: 10 4\nalt.unsub! 3\n");
+        table->Save(false);
+        g_nDebugLevel = 0;
+        CloseDiagnosticsFile();
+        EXPECT_EQ(ReadFile(trace), level < 2 ? ""
+                                             : "Read Group: alt.sub Last = 10\n"
+                                               "Write Group: alt.sub Last = 10\n");
+    }
 }
 
 TEST_F(NewsrcTest, EmptyTableWritesEmptyFile) {
