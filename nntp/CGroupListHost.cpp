@@ -18,9 +18,12 @@ std::unique_ptr<IBlockingConnection> CGroupListHost::MakeConnection(const std::s
 }
 
 std::unique_ptr<IGroupDownloadProgress> CGroupListHost::MakeProgress(const std::string& server) {
+    std::unique_ptr<IGroupDownloadProgress> progress;
     if (m_makeProgress)
-        return m_makeProgress(server);
-    return std::make_unique<CEventPumpProgress>();
+        progress = m_makeProgress(server);
+    if (!progress)
+        progress = std::make_unique<CEventPumpProgress>();
+    return progress;
 }
 
 void CGroupListHost::EnableMainWindow(bool enable) {

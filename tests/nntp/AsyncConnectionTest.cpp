@@ -5,6 +5,11 @@
 
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -20,6 +25,33 @@ using ::testing::Pair;
 namespace {
 
 constexpr int kTimer = CSocketOwnerWnd::kTimerNotification;
+
+// A listening socket whose one-slot backlog is taken by a client nobody accepts, so
+// that the next connect to it hangs unanswered.
+class FullBacklog {
+  public:
+    FullBacklog() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+        listen(m_listener, 0);
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), length);
+    }
+    ~FullBacklog() {
+        close(m_filler);
+        close(m_listener);
+    }
+    quint16 Port() const { return m_port; }
+
+  private:
+    int m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    int m_filler = socket(AF_INET, SOCK_STREAM, 0);
+    quint16 m_port = 0;
+};
 
 class AsyncConnectionTest : public NntpTest {
   protected:
@@ -234,6 +266,24 @@ TEST_F(AsyncConnectionTest, CloseDuringLookupCancelsItAndStartWorksAgain) {
     byAddress.Start();
     ASSERT_TRUE(WaitForLines(1));
     EXPECT_THAT(m_owner.lines, ElementsAre("200 second try"));
+}
+
+TEST_F(AsyncConnectionTest, UnansweredConnectIsTimedOutAndCloseDuringItReportsNothing) {
+    FullBacklog backlog;
+    Configure("127.0.0.1", backlog.Port(), 300);
+    CNewsConnection connection("127.0.0.1", m_profile, &m_owner);
+    connection.Start();
+    PumpFor(100);
+    connection.Close();
+    PumpFor(500);
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+
+    QElapsedTimer clock;
+    clock.start();
+    connection.Start();
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kHostFound, 10060)));
 }
 
 // Lines are handed over in batches, but the event loop gets its turn at short intervals

@@ -66,7 +66,7 @@ TEST(CLineBufferTest, ReserveAndCommitKeepOnlyWhatWasWritten) {
 
 TEST(CLineBufferTest, OverlongLineIsFlaggedNotTaken) {
     CLineBuffer buffer;
-    std::string chunk(1024 * 1024, 'x');
+    std::string chunk(4 * 1024 * 1024, 'x');
     for (std::size_t total = 0; total <= CLineBuffer::kMaxLineLength; total += chunk.size()) {
         EXPECT_FALSE(buffer.Overlong());
         buffer.Append(chunk.data(), chunk.size());
