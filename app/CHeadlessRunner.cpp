@@ -96,7 +96,7 @@ void CHeadlessRunner::OnLogLine(const std::string& line) {
         return;
     m_bCompleted = true;
     // The run logs the message before it returns to idle; look once this step is over.
-    QTimer::singleShot(0, [this] { CheckFinished(); });
+    QTimer::singleShot(0, &m_context, [this] { CheckFinished(); });
 }
 
 void CHeadlessRunner::CheckFinished() {

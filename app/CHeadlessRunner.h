@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 #include <memory>
 #include <ostream>
 #include <set>
@@ -69,6 +71,8 @@ class CHeadlessRunner : public IRunHost {
     CStopSignals m_stopSignals;
     std::unique_ptr<CExtractionRun> m_pRun;
     QEventLoop* m_pLoop = nullptr;
+    // Context of queued calls: they are dropped when the runner goes away before they run.
+    QObject m_context;
 
     std::set<std::string> m_failureLines;
     std::set<std::string> m_completeLines;

@@ -24,9 +24,10 @@ class FakeNewsServer {
     using Hook = std::function<void(CSocketOwnerWnd& owner)>;
 
     std::map<std::string, std::map<uint32_t, Article>> groups;
-    std::set<std::string> unreachable; // servers whose host lookup fails
-    bool refusePassword = false;       // AUTHINFO PASS is answered with 502
-    bool stallBodies = false;          // bodies never end (no "." line): the server hangs
+    std::set<std::string> unreachable;  // servers whose host lookup fails
+    std::set<std::string> unresolvable; // servers whose lookup cannot even be started
+    bool refusePassword = false;        // AUTHINFO PASS is answered with 502
+    bool stallBodies = false;           // bodies never end (no "." line): the server hangs
     // Called after the reply lines of the named command were queued ("BODY" for any body).
     std::map<std::string, Hook> afterReply;
     std::vector<std::string> commands; // every command received, QUIT included
@@ -100,6 +101,8 @@ class FakeConnection : public INewsConnection {
     void Start() override {
         ++m_server.connections;
         ++m_generation;
+        if (m_server.unresolvable.count(m_name) != 0)
+            throw CConnectionException("lookup refused", 11001);
         m_open = true;
         if (m_server.unreachable.count(m_name) != 0) {
             Post([this] { m_owner.OnConnectionError(CSocketOwnerWnd::kHostFound, 11001); });

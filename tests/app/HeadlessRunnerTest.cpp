@@ -146,6 +146,18 @@ TEST_F(HeadlessRun, AFailedServerGivesStatusOneWhileTheOthersAreStillRun) {
     EXPECT_EQ(home.Read("bad.test.newsrc"), "alt.binaries.test: 0\n");
 }
 
+TEST_F(HeadlessRun, ARunThatEndsBeforeTheLoopStartsLeavesNothingBehind) {
+    home.Write("news.test.newsrc", "alt.binaries.test: 0\n");
+    server.unresolvable.insert("news.test");
+
+    EXPECT_EQ(RunOnce(0), CHeadlessRunner::kServerFailed);
+    EXPECT_EQ(out.str(), "Connecting to news.test\n"
+                         "Failed to connect to news.test\n"
+                         "Extract Complete\n");
+    // Calls the runner queued must not reach it after it is gone.
+    QCoreApplication::processEvents();
+}
+
 TEST_F(HeadlessRun, ABrokenConnectionDuringTheRunCountsAsAFailure) {
     home.Write("news.test.newsrc", "alt.binaries.test: 0\n");
     server.afterReply["HEAD 10"] = [](CSocketOwnerWnd& owner) {
