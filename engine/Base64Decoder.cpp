@@ -20,10 +20,46 @@ inline int32_t Value(char c) {
     return kTable[static_cast<unsigned char>(c)];
 }
 
+inline char* Emit(uint32_t bits, char* dest) {
+    dest[0] = static_cast<char>(bits >> 16);
+    dest[1] = static_cast<char>(bits >> 8);
+    dest[2] = static_cast<char>(bits);
+    return dest + 3;
+}
+
+// The fast path: whole groups of four valid characters, as long as they last.
+char* DecodeWholeGroups(std::string_view line, size_t& pos, char* dest) {
+    for (; pos + 4 <= line.size(); pos += 4) {
+        const int32_t a = Value(line[pos]);
+        const int32_t b = Value(line[pos + 1]);
+        const int32_t c = Value(line[pos + 2]);
+        const int32_t d = Value(line[pos + 3]);
+        if ((a | b | c | d) < 0)
+            break;
+        dest = Emit((static_cast<uint32_t>(a) << 18) | (static_cast<uint32_t>(b) << 12) |
+                        (static_cast<uint32_t>(c) << 6) | static_cast<uint32_t>(d),
+                    dest);
+    }
+    return dest;
+}
+
 } // namespace
 
 const int32_t* Base64Decoder::Table() {
     return kTable.data();
+}
+
+// An invalid character ends the line's decoding: "=" in the third place of a group gives one
+// byte, in the fourth two; anything else gives nothing. Nothing is carried past it.
+char* Base64Decoder::Finish(char invalid, char* dest) {
+    if (invalid == '=' && m_carried == 2) {
+        *dest++ = static_cast<char>(m_carry >> 4);
+    } else if (invalid == '=' && m_carried == 3) {
+        *dest++ = static_cast<char>(m_carry >> 10);
+        *dest++ = static_cast<char>(m_carry >> 2);
+    }
+    Reset();
+    return dest;
 }
 
 void Base64Decoder::Reset() {
@@ -36,49 +72,22 @@ void Base64Decoder::DecodeLine(std::string_view line, std::string& out) {
     out.resize(start + (static_cast<size_t>(m_carried) + line.size()) / 4 * 3 + 3);
     char* dest = out.data() + start;
     size_t pos = 0;
-
-    // Fast path: whole groups of four valid characters, nothing carried in.
-    if (m_carried == 0) {
-        while (pos + 4 <= line.size()) {
-            const int32_t a = Value(line[pos]);
-            const int32_t b = Value(line[pos + 1]);
-            const int32_t c = Value(line[pos + 2]);
-            const int32_t d = Value(line[pos + 3]);
-            if ((a | b | c | d) < 0)
+    while (pos < line.size()) {
+        if (m_carried == 0) {
+            dest = DecodeWholeGroups(line, pos, dest);
+            if (pos == line.size())
                 break;
-            const uint32_t bits = (static_cast<uint32_t>(a) << 18) |
-                                  (static_cast<uint32_t>(b) << 12) |
-                                  (static_cast<uint32_t>(c) << 6) | static_cast<uint32_t>(d);
-            dest[0] = static_cast<char>(bits >> 16);
-            dest[1] = static_cast<char>(bits >> 8);
-            dest[2] = static_cast<char>(bits);
-            dest += 3;
-            pos += 4;
         }
-    }
-
-    // One character at a time: carried groups, padding, invalid characters, the line's end.
-    for (; pos < line.size(); ++pos) {
-        const int32_t value = Value(line[pos]);
+        // One character at a time: carried groups, padding, invalid characters, the line's end.
+        const int32_t value = Value(line[pos++]);
         if (value < 0) {
-            // "=" in the third place gives one byte, in the fourth two; any other invalid
-            // character, or "=" elsewhere, gives nothing. Either way the line ends here.
-            if (line[pos] == '=' && m_carried == 2) {
-                *dest++ = static_cast<char>(m_carry >> 4);
-            } else if (line[pos] == '=' && m_carried == 3) {
-                *dest++ = static_cast<char>(m_carry >> 10);
-                *dest++ = static_cast<char>(m_carry >> 2);
-            }
-            Reset();
+            dest = Finish(line[pos - 1], dest);
             break;
         }
         m_carry = (m_carry << 6) | static_cast<uint32_t>(value);
         if (++m_carried < 4)
             continue;
-        dest[0] = static_cast<char>(m_carry >> 16);
-        dest[1] = static_cast<char>(m_carry >> 8);
-        dest[2] = static_cast<char>(m_carry);
-        dest += 3;
+        dest = Emit(m_carry, dest);
         Reset();
     }
     out.resize(static_cast<size_t>(dest - out.data()));

@@ -19,6 +19,8 @@ class Base64Decoder {
     static const int32_t* Table();
 
   private:
+    char* Finish(char invalid, char* dest);
+
     uint32_t m_carry = 0;
     int32_t m_carried = 0;
 };
