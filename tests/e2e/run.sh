@@ -305,20 +305,24 @@ check_newsrc "catch-up moves the position to the last article" "$HOME1/$GW_SERVE
     "$TEST_GROUP: $last3" "$OTHER_GROUP! 0"
 
 echo "== server requiring AUTHINFO"
+# This home also puts files into one folder per group, and subscribes to a group that the
+# server does not carry.
 HOME2=$WORK/home2
-GW_SETTINGS=('"m_uMinLines"=dword:00000000')
+GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bGroupDirs"=dword:00000001')
 gw_home "$HOME2" "$INN_AUTH_PORT" "$INN_USER" "$INN_PASS"
-gw_newsrc "$HOME2" "$TEST_GROUP: 0"
+gw_newsrc "$HOME2" "alt.binaries.missing: 5 7" "$TEST_GROUP: 0"
 gw_run "$HOME2" "$WORK/run5.out"
 rc=$?
 check_context "$WORK/run5.out"
 check_eq "run with the stored account ends with status 0" 0 "$rc"
 check_no_output "$WORK/run5.out" "Failed to connect to"
+check_output "$WORK/run5.out" "Invalid group alt.binaries.missing"
 for f in single.bin multi.bin gap.bin late.bin; do
-    check_same "$f decoded through the login" "$ORIG/$f" "$HOME2/Decodes/$f"
+    check_same "$f decoded through the login into the group's folder" "$ORIG/$f" \
+        "$HOME2/Decodes/$TEST_GROUP/$f"
 done
-check_newsrc "position stored after the login run" "$HOME2/$GW_SERVER.newsrc" \
-    "$TEST_GROUP: $((last3 + 1))"
+check_newsrc "position stored after the login run, the unknown group kept as it was" \
+    "$HOME2/$GW_SERVER.newsrc" "alt.binaries.missing: 5 7" "$TEST_GROUP: $((last3 + 1))"
 
 HOME3=$WORK/home3
 gw_home "$HOME3" "$INN_AUTH_PORT" "$INN_USER" "not-the-password"
@@ -341,6 +345,7 @@ python3 "$HERE/slow_proxy.py" "$PROXY_PORT" "$INN_READ_PORT" 400000 120 >"$WORK/
 BACKGROUND_PIDS+=($!)
 wait_for 10 grep -q ready "$WORK/proxy.out" || abort "the relay did not start"
 HOME4=$WORK/home4
+GW_SETTINGS=('"m_uMinLines"=dword:00000000')
 gw_home "$HOME4" "$PROXY_PORT"
 gw_newsrc "$HOME4" "$STOP_GROUP: 0"
 GLEANWICK_HOME=$HOME4 QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/run7.out" 2>&1 &
@@ -361,5 +366,27 @@ rc=$?
 check_context "$WORK/run8.out"
 check_eq "the next run ends with status 0" 0 "$rc"
 check_same "the next run decodes the stopped article whole" "$ORIG/big.bin" "$HOME4/Decodes/big.bin"
+
+echo "== a connection dropped while a file is written"
+# The relay cuts the connection after 1 MB of replies, in the middle of the 2.7 MB article.
+CUT_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$CUT_PORT" "$INN_READ_PORT" 0 120 1000000 >"$WORK/cut.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/cut.out" || abort "the relay did not start"
+HOME5=$WORK/home5
+gw_home "$HOME5" "$CUT_PORT"
+gw_newsrc "$HOME5" "$STOP_GROUP: 0"
+gw_run "$HOME5" "$WORK/run9.out"
+rc=$?
+check_context "$WORK/run9.out"
+check_ne "dropped connection ends with a non-zero status" 0 "$rc"
+check_output "$WORK/run9.out" "Error communicating with host 127.0.0.1"
+check_absent "the partly written file is deleted" "$HOME5/Decodes/big.bin"
+gw_home "$HOME5" "$INN_READ_PORT"
+gw_run "$HOME5" "$WORK/run10.out"
+rc=$?
+check_context "$WORK/run10.out"
+check_eq "the next run ends with status 0" 0 "$rc"
+check_same "the next run decodes the article whole" "$ORIG/big.bin" "$HOME5/Decodes/big.bin"
 
 check_summary
