@@ -60,6 +60,15 @@ check_no_output() { # FILE TEXT: no line of FILE contains TEXT
     if grep -qF -- "$2" "$1"; then fail "output lacks \"$2\""; else pass "output lacks \"$2\""; fi
 }
 
+check_log_line() { # FILE TEXT: a line of FILE is TEXT behind a "[mm/dd/yyyy hh:mm:ss] " stamp
+    local stamp='^\[[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\] '
+    if tr -d '\r' <"$1" 2>/dev/null | grep -E "$stamp" | sed -E "s#$stamp##" | grep -qxF -- "$2"; then
+        pass "log file has \"$2\" with its time stamp"
+    else
+        fail "log file has \"$2\" with its time stamp"
+    fi
+}
+
 check_same() { # NAME ORIGINAL DECODED
     if [[ ! -f $3 ]]; then
         fail "$1" "$3 is missing"

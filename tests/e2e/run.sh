@@ -305,10 +305,10 @@ check_newsrc "catch-up moves the position to the last article" "$HOME1/$GW_SERVE
     "$TEST_GROUP: $last3" "$OTHER_GROUP! 0"
 
 echo "== server requiring AUTHINFO"
-# This home also puts files into one folder per group, and subscribes to a group that the
-# server does not carry.
+# This home also puts files into one folder per group, writes a log file, and subscribes to
+# a group that the server does not carry.
 HOME2=$WORK/home2
-GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bGroupDirs"=dword:00000001')
+GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bGroupDirs"=dword:00000001' '"m_bLog"=dword:00000001')
 gw_home "$HOME2" "$INN_AUTH_PORT" "$INN_USER" "$INN_PASS"
 gw_newsrc "$HOME2" "alt.binaries.missing: 5 7" "$TEST_GROUP: 0"
 gw_run "$HOME2" "$WORK/run5.out"
@@ -323,6 +323,12 @@ for f in single.bin multi.bin gap.bin late.bin; do
 done
 check_newsrc "position stored after the login run, the unknown group kept as it was" \
     "$HOME2/$GW_SERVER.newsrc" "alt.binaries.missing: 5 7" "$TEST_GROUP: $((last3 + 1))"
+logs=("$HOME2"/Gleanwick.[0-9]*.log)
+check_eq "one log file for the run" 1 "$(ls "${logs[@]}" 2>/dev/null | wc -l)"
+for line in "Connecting to 127.0.0.1" "Invalid group alt.binaries.missing" \
+    "File Decode: single.bin, $POSTER, single.bin" "Extract Complete"; do
+    check_log_line "${logs[0]}" "$line"
+done
 
 HOME3=$WORK/home3
 gw_home "$HOME3" "$INN_AUTH_PORT" "$INN_USER" "not-the-password"
