@@ -473,21 +473,25 @@ bool CHive::Save() {
     }
     if (fd < 0) {
         m_strLastError = "cannot create a file in " + folder + ": " + std::strerror(errno);
-        std::fprintf(stderr, "Gleanwick: settings not saved: %s\n", m_strLastError.c_str());
         return false;
     }
     const std::string text = CRegText::Serialize(*this);
-    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    const int writeError = errno;
-    ok = (close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), m_strPath.c_str()) == 0) {
+    int error = 0;
+    if (fchmod(fd, 0600) != 0 || !WriteAll(fd, text) || fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && std::rename(temp.c_str(), m_strPath.c_str()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
         SyncFolder(folder);
         m_bModified = false;
         return true;
     }
-    const int error = ok ? errno : writeError;
     unlink(temp.c_str());
     m_strLastError = "cannot write " + m_strPath + ": " + std::strerror(error);
-    std::fprintf(stderr, "Gleanwick: settings not saved: %s\n", m_strLastError.c_str());
     return false;
 }

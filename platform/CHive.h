@@ -46,8 +46,9 @@ class CHive {
     // Replaces the store with the file's contents and remembers the path for Save().
     // Problems are also reported on standard error.
     LoadResult Load(const std::string& path);
-    // Writes the file when something changed. False (with LastError()) when writing failed;
-    // the previous file is then left as it was.
+    // Writes the file when something changed. False when writing failed: the previous file is
+    // then left as it was, the changes stay to be saved later, and the caller reports
+    // LastError().
     bool Save();
     bool IsModified() const { return m_bModified; }
     const std::string& Path() const { return m_strPath; }
