@@ -129,6 +129,12 @@ build_corpus() {
     make_uuencoded "$ART/big" "$STOP_GROUP" "$POSTER" "big.bin" big.bin 2000000
     # 45 * 100 + 14 bytes: the last data line starts with "." and travels dot-stuffed.
     make_uuencoded "$ART/dots" "$TEST_GROUP" "$POSTER" "dots.bin" dots.bin 4514
+    # Overlong lines (a 20,000-character header, a 300,000-character body line) before the data.
+    corpus_random "$ORIG/long.bin" 9000
+    printf 'X-Note: %s\n' "$(head -c 20000 /dev/zero | tr '\0' n)" >"$WORK/tmp/long.h"
+    { head -c 300000 /dev/zero | tr '\0' x && echo && (cd "$ORIG" && uuencode long.bin long.bin); } \
+        >"$WORK/tmp/long.uue"
+    corpus_article "$ART/long" "$TEST_GROUP" "$POSTER" "long.bin" "$WORK/tmp/long.uue" "$WORK/tmp/long.h"
     # Two uuencoded files in one body.
     corpus_random "$ORIG/pair1.bin" 9000
     corpus_random "$ORIG/pair2.bin" 7000
@@ -158,7 +164,8 @@ server_serves_corpus() {
     mkdir -p "$dir/articles" "$dir/files"
     python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" articles "$TEST_GROUP" "$dir/articles" || return 1
     uudeview -i -q -p "$dir/files/" "$dir"/articles/* >/dev/null 2>&1
-    for f in single.bin multi.bin a.bin b.jpg c.bin d.png clip.mpg reply.bin spam.bin evil.exe; do
+    for f in single.bin multi.bin a.bin b.jpg c.bin d.png clip.mpg reply.bin spam.bin evil.exe \
+        long.bin; do
         cmp -s "$ORIG/$f" "$dir/files/$f" || return 1
     done
 }
@@ -200,7 +207,8 @@ inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" && inn_newgroup "$STOP
 # First batch: everything but the middle part of the gap set, the multipart set out of order.
 batch1=("$ART/text" "$ART/multi.3" "$ART/single" "$ART/gap.1" "$ART/multi.1" "$ART/mpack"
     "$ART/reply" "$ART/multi.5" "$ART/short" "$ART/gap.3" "$ART/spam" "$ART/multi.2"
-    "$ART/video" "$ART/dots" "$ART/evil" "$ART/attach" "$ART/pair" "$ART/multi.4" "$ART/other")
+    "$ART/video" "$ART/dots" "$ART/evil" "$ART/attach" "$ART/long" "$ART/pair" "$ART/multi.4"
+    "$ART/other")
 corpus_batch "$WORK/batch1" "${batch1[@]}"
 inn_feed "$WORK/batch1" || abort "cannot post batch1"
 inn_sync
@@ -237,14 +245,15 @@ check_no_output "$WORK/run1.out" "Checking group $OTHER_GROUP for attachments"
 check_output "$WORK/run1.out" "Killing message with author of: Spam Bot <bot@spam.test>"
 check_output "$WORK/run1.out" "Killing message with file name of: evil.exe"
 check_output "$WORK/run1.out" "Extract Complete"
-for f in single.bin multi.bin a.bin b.jpg c.bin d.png dots.bin pair1.bin pair2.bin; do
+for f in single.bin multi.bin a.bin b.jpg c.bin d.png dots.bin long.bin pair1.bin pair2.bin; do
     check_same "$f decoded byte for byte" "$ORIG/$f" "$HOME1/Decodes/$f"
 done
 for f in gap.bin reply.bin short.bin spam.bin evil.exe clip.mpg other.bin; do
     check_absent "$f not extracted" "$HOME1/Decodes/$f"
 done
 check_eq "nothing else decoded" \
-    "$(printf './%s\n' a.bin b.jpg c.bin d.png dots.bin multi.bin pair1.bin pair2.bin single.bin)" \
+    "$(printf './%s\n' a.bin b.jpg c.bin d.png dots.bin long.bin multi.bin pair1.bin pair2.bin \
+        single.bin)" \
     "$(decoded_list "$HOME1/Decodes")"
 check_newsrc "position after the walk, incomplete set pending" "$HOME1/$GW_SERVER.newsrc" \
     "$TEST_GROUP: $((last1 + 1)) $gap1 $gap3" "$OTHER_GROUP! 0"
