@@ -115,7 +115,7 @@ make_uuenview_attach_post() { # ARTICLE SUBJECT FILE1 SIZE1 FILE2 SIZE2
 
 build_corpus() {
     make_uuencoded "$ART/single" "$TEST_GROUP" "$POSTER" "single.bin" single.bin 40000
-    MULTI_PARTS=$(make_uuenview_set multi multi.bin 40000 200)
+    make_uuenview_set multi multi.bin 40000 200 >/dev/null
     GAP_PARTS=$(make_uuenview_set gap gap.bin 22000 200)
     make_mpack_post "$ART/mpack" "Two pictures" application/octet-stream a.bin 30000 image/jpeg b.jpg 25000
     make_mpack_post "$ART/video" "A clip" video/mpeg clip.mpg 20000
