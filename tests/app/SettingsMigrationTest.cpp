@@ -2,6 +2,10 @@
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -175,6 +179,38 @@ TEST(SettingsMigrationTest, UnreadableValuesAreSkippedAndTheRestCopied) {
     EXPECT_EQ(hive.QueryValue(New("Settings"), "m_uMaxLines"), nullptr);
     EXPECT_EQ(hive.QueryValue(New("Settings"), "m_DecodeDir"), nullptr);
     EXPECT_EQ(ValueNames(hive, New("Servers\\s")), std::vector<std::string>{"Login User"});
+}
+
+// An upgrade as a user meets it: an exported older layout in the hive file, migrated, saved and
+// read back by the next start.
+TEST(SettingsMigrationTest, MigratedFileSurvivesTheNextStart) {
+    std::string folder = (std::filesystem::temp_directory_path() / "gw-migrate-XXXXXX").string();
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string path = folder + "/HKCU.reg";
+    std::ofstream(path, std::ios::binary)
+        << "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Hollowfen\\Gleanwick 97\\Servers\\news.example.com]\r\n"
+           "\"Port\"=dword:00000077\r\n\"Login User\"=\"a \\\"b\\\"\"\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Hollowfen\\Gleanwick 97\\Mime]\r\n"
+           "\"image/jpeg\"=dword:00000001\r\n\r\n"
+           "[HKEY_CURRENT_USER\\Software\\Hollowfen\\Gleanwick 97\\Decode]\r\n"
+           "\"Folder\"=\"C:\\\\Decodes\\\\\"\r\n\"Max Lines\"=dword:00000000\r\n";
+    {
+        CHive hive;
+        ASSERT_EQ(hive.Load(path), CHive::LoadResult::Loaded) << hive.LastError();
+        CProfile profile(hive);
+        MigrateSettings(profile);
+        ASSERT_TRUE(hive.Save()) << hive.LastError();
+    }
+    CHive hive;
+    ASSERT_EQ(hive.Load(path), CHive::LoadResult::Loaded);
+    CProfile profile(hive);
+    EXPECT_EQ(profile.GetProfileInt("Servers\\news.example.com", "Port", 0), 0x77u);
+    EXPECT_EQ(profile.GetProfileString("Servers\\news.example.com", "Login User"), "a \"b\"");
+    EXPECT_EQ(profile.GetProfileInt("Mime", "image/jpeg", 0), 1u);
+    EXPECT_EQ(profile.GetProfileString("Settings", "m_DecodeDir"), "C:\\Decodes\\");
+    EXPECT_EQ(profile.GetProfileInt("Settings", "m_uMaxLines", 7), 0u);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
