@@ -10,7 +10,7 @@ packages=(
     sharutils uudeview mpack
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(inn2 xvfb time)
+    packages+=(inn2 xvfb time python3 openssl)
 fi
 
 missing=()
