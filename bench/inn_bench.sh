@@ -32,7 +32,7 @@ die() {
 }
 
 [[ -x $GW_BINARY ]] || die "no gleanwick binary at $GW_BINARY"
-for tool in uuenview g++ /usr/lib/news/bin/innd /usr/bin/time; do
+for tool in uuenview g++ python3 openssl /usr/lib/news/bin/innd /usr/bin/time; do
     command -v "$tool" >/dev/null || { "$ROOT/scripts/install-deps.sh" --tests || exit 1; break; }
 done
 

@@ -15,7 +15,7 @@ if [[ $# -ne 1 ]]; then
 fi
 GW_BINARY=$(realpath -m "$1")
 
-for tool in uuencode uuenview mpack /usr/lib/news/bin/innd; do
+for tool in uuencode uuenview uudeview mpack python3 openssl /usr/lib/news/bin/innd; do
     if ! command -v "$tool" >/dev/null; then
         "$HERE/../../scripts/install-deps.sh" --tests || { echo "0 passed, 1 failed"; exit 1; }
         break
