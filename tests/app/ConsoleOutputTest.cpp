@@ -65,16 +65,6 @@ TEST(ConsoleArticleList, OneLinePerFileStartingWithFile) {
                          "File: odd?name (? lines) a / s?\n");
 }
 
-TEST(ConsoleProgress, DisabledPanelPrintsNothing) {
-    std::ostringstream err;
-    CConsoleProgress progress(err, false);
-    progress.SetGroup("alt.binaries.test");
-    progress.SetMultipart(1, 3);
-    progress.Clear();
-    progress.Redraw();
-    EXPECT_EQ(err.str(), "");
-}
-
 TEST(ConsoleProgress, StatusLineShowsGroupArticlePartAndLines) {
     std::ostringstream err;
     CConsoleProgress progress(err, true);
@@ -109,14 +99,6 @@ TEST(ConsoleProgress, LineIsCutToTheTerminalWidthAndErasedBeforeOtherOutput) {
     log.AddLine("Extract Complete");
     // Erase the status line, print the log line, draw the status line again below it.
     EXPECT_EQ(err.str(), "\r\033[KExtract Complete\n\r\033[Kalt.binarie");
-}
-
-TEST(ConsoleProgress, NothingToEraseBeforeTheFirstGroup) {
-    std::ostringstream out;
-    CConsoleProgress progress(out, true);
-    CConsoleLogList log(out, &progress);
-    log.AddLine("Connecting to news.example.com");
-    EXPECT_EQ(out.str(), "Connecting to news.example.com\n");
 }
 
 } // namespace

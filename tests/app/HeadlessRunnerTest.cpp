@@ -238,13 +238,6 @@ TEST_F(HeadlessRun, AStopBeforeTheRunKeepsItFromStarting) {
     EXPECT_EQ(home.Read("news.test.newsrc"), "alt.binaries.test: 0\n");
 }
 
-TEST_F(HeadlessRun, ExitWhenCompleteEndsTheRunNormally) {
-    home.Write("news.test.newsrc", "alt.binaries.test: 0\n");
-    EXPECT_EQ(RunOnce(0, {"news.test"}, "\"m_bAutoExit\"=dword:00000001\n"),
-              CHeadlessRunner::kComplete);
-    EXPECT_NE(out.str().find("Extract Complete\n"), std::string::npos);
-}
-
 TEST_F(HeadlessRun, ProgressLineOnATerminalIsErasedBeforeOutputAndAtTheEnd) {
     home.Write("news.test.newsrc", "alt.binaries.test: 0\n");
     progressLine = true;

@@ -240,13 +240,4 @@ TEST_F(StartupShutdown, SummaryListsServersSubscribedGroupsDecodeFolderAndKillRu
     EXPECT_TRUE(app.ExitInstance());
 }
 
-TEST_F(StartupShutdown, SummaryWithoutServersSaysSo) {
-    CMainApp app(err);
-    app.InitInstance(0);
-    std::ostringstream out;
-    app.PrintSummary(out);
-    EXPECT_EQ(out.str().rfind("No news servers are configured.\n", 0), 0u);
-    EXPECT_TRUE(app.ExitInstance());
-}
-
 } // namespace
