@@ -1,5 +1,6 @@
 #include "servers/CServerRecord.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/CHive.h"
@@ -96,6 +97,16 @@ namespace {
 const std::string kServersKey = std::string(CProfile::kApplicationKey) + "\\Servers";
 
 } // namespace
+
+bool CServerRecord::IsValidName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '\\' || c == '/' || byte < 0x20 || byte == 0x7f;
+    });
+}
 
 std::vector<std::string> CServerRecord::Enumerate(const CHive& hive) {
     std::vector<std::string> names;

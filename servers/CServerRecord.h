@@ -46,6 +46,10 @@ class CServerRecord {
     // The current local time as "%y%m%d %H%M%S".
     void WriteLastUpdate();
 
+    // Whether `name` can name a server: not empty, and nothing that would change the
+    // shape of the key path or of the default .newsrc path ("\\", "/", control bytes,
+    // "." and "..").
+    static bool IsValidName(const std::string& name);
     // Server names in enumeration order; none when the Servers key is missing.
     static std::vector<std::string> Enumerate(const CHive& hive);
     // Deletes the server's key with all its values.

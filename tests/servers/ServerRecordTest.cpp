@@ -63,4 +63,13 @@ TEST(ServerRecordTest, EnumerateInHiveOrderAndRemoveWithAllValues) {
     EXPECT_EQ(home.profile.GetProfileString("Servers\\news.b.org", "NEWSRC File"), "");
 }
 
+TEST(ServerRecordTest, NamesThatWouldBendKeyOrFilePathsAreInvalid) {
+    for (const char* name : {"news.example.com", "10.0.0.1", "News-Server_2"}) {
+        EXPECT_TRUE(CServerRecord::IsValidName(name)) << name;
+    }
+    for (const char* name : {"", ".", "..", "a\\b", "../etc", "a\nb", "a\x7f"}) {
+        EXPECT_FALSE(CServerRecord::IsValidName(name)) << name;
+    }
+}
+
 } // namespace
