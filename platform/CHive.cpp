@@ -183,13 +183,6 @@ CHive::CHive() : m_pRoot(std::make_unique<Node>()) {
 
 CHive::~CHive() = default;
 
-void CHive::Clear() {
-    if (!m_pRoot->keys.empty() || !m_pRoot->values.empty()) {
-        Touch();
-    }
-    m_pRoot->Clear();
-}
-
 CHive::Node* CHive::Find(std::string_view key) const {
     Node* node = m_pRoot.get();
     for (std::string_view part : SplitPath(key)) {

@@ -79,8 +79,6 @@ class CHive {
     bool SetBinary(std::string_view key, std::string_view name, std::string_view bytes);
     bool DeleteValue(std::string_view key, std::string_view name);
 
-    void Clear();
-
   private:
     struct Node;
 
