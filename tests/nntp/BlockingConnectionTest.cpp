@@ -246,12 +246,4 @@ TEST_F(BlockingConnectionTest, UnknownHostAndRefusedConnectionFail) {
     }
 }
 
-TEST(ReplyCodeTest, LeadingNumberOrZero) {
-    EXPECT_EQ(CNewsConnection::ParseCode("211 5 1 5 alt.test"), 211);
-    EXPECT_EQ(CNewsConnection::ParseCode("480"), 480);
-    EXPECT_EQ(CNewsConnection::ParseCode("hello 200"), 0);
-    EXPECT_EQ(CNewsConnection::ParseCode(""), 0);
-    EXPECT_EQ(CNewsConnection::ParseCode("99999999999999999999"), 999999999);
-}
-
 } // namespace

@@ -63,13 +63,6 @@ TEST_F(GroupListHostTest, FullListIsReadOverABlockingConnection) {
     EXPECT_THAT(server.Received(), ElementsAre(ElementsAre("MODE READER", "LIST", "QUIT")));
 }
 
-TEST_F(GroupListHostTest, WithoutAFactoryTheProgressOnlyPumpsEvents) {
-    std::unique_ptr<IGroupDownloadProgress> progress = m_host.MakeProgress("news.example");
-    ASSERT_NE(progress, nullptr);
-    progress->SetCounterText("Downloading group number 0...");
-    EXPECT_FALSE(progress->PumpMessages());
-}
-
 TEST_F(GroupListHostTest, FailedConnectReachesTheCallerWithTheWindowEnabledAgain) {
     ScriptedServer server({Script().Send("502 no permission\r\n")});
     Configure("127.0.0.1", server.Port(), 5000);

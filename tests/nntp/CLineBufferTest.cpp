@@ -54,16 +54,6 @@ TEST(CLineBufferTest, SameLinesOneByteAtATime) {
     EXPECT_THAT(Drain(buffer), ElementsAre("unfinished"));
 }
 
-TEST(CLineBufferTest, ReserveAndCommitKeepOnlyWhatWasWritten) {
-    CLineBuffer buffer;
-    char* target = buffer.Reserve(100);
-    std::string bytes("a\0b\r\nc", 6);
-    bytes.copy(target, bytes.size());
-    buffer.Commit(bytes.size());
-    EXPECT_THAT(Drain(buffer), ElementsAre("a b"));
-    EXPECT_EQ(buffer.Pending(), 1u);
-}
-
 TEST(CLineBufferTest, OverlongLineIsFlaggedNotTaken) {
     CLineBuffer buffer;
     std::string chunk(4 * 1024 * 1024, 'x');
