@@ -31,8 +31,9 @@ class QTcpSocket;
 //   each wait bounded by the server's "Timeout"; failures raise CConnectionException,
 //   a cancelled logon prompt CUserCancelException.
 //
-// In both modes the server's "Timeout" bounds every wait for the server: the lookup, each
-// connect, the greeting and every later reply.
+// In both modes the server's "Timeout" bounds every wait for the server: each connect,
+// the greeting and every later reply, and in the asynchronous mode the lookup too (the
+// blocking lookup is bounded by the system resolver's own limits).
 class CNewsConnection final : public QObject, public INewsConnection, public IBlockingConnection {
     Q_OBJECT
 
