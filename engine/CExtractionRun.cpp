@@ -184,6 +184,7 @@ void CExtractionRun::NextServer() {
         CloseOutputFile(true);
     ReleasePartSet();
     m_pending.Clear();
+    m_pSetPos = m_pending.end();
     m_pGroup = nullptr;
     m_bGroupAccepted = false;
 
@@ -237,7 +238,11 @@ void CExtractionRun::FailLogin() {
 
 void CExtractionRun::Relogin() {
     m_pConnection->Close();
-    if (!m_host.LogonPrompt(ServerName())) {
+    const bool confirmed = m_host.LogonPrompt(ServerName());
+    // The prompt is modal: the user may have stopped the run meanwhile.
+    if (!m_pConnection)
+        return;
+    if (!confirmed) {
         FailLogin();
         return;
     }
@@ -478,7 +483,7 @@ void CExtractionRun::RequestSingleBody(bool checkLines) {
 // Lines
 
 bool CExtractionRun::OnResponseLine(std::string& line) {
-    const int code = ParseDecimalPrefix(line);
+    const auto code = [&line] { return ParseDecimalPrefix(line); };
     switch (m_nState) {
     case RunState::Idle:
         break;
@@ -486,14 +491,14 @@ bool CExtractionRun::OnResponseLine(std::string& line) {
     case RunState::LoginUserSent:
     case RunState::LoginPasswordSent:
     case RunState::ReaderModeRequested:
-        LoginReply(code);
+        LoginReply(code());
         break;
     case RunState::GroupRequested:
         GroupReply(line);
         break;
     case RunState::PendingHeadRequested:
     case RunState::HeadRequested:
-        ArticleStatus(code);
+        ArticleStatus(code());
         break;
     case RunState::ReadingHeaders:
     case RunState::ReadingPendingHeaders:
@@ -506,7 +511,7 @@ bool CExtractionRun::OnResponseLine(std::string& line) {
     case RunState::MimeBodyRequested:
     case RunState::FirstPartRequested:
     case RunState::NextPartRequested:
-        BodyStatus(code);
+        BodyStatus(code());
         break;
     default: {
         // Body lines: only "." ends the body; a doubled leading period is the server's.
@@ -865,8 +870,6 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
     if (KillMatch(2, base))
         return false;
     m_strFileName = base;
-    if (m_output.IsOpen())
-        CloseOutputFile(true);
 
     std::string groupDir;
     if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
@@ -934,7 +937,6 @@ void CExtractionRun::OpenLogFile() {
         DebugTrace(1, "Cannot create the log file in %s\n", m_programFolder.c_str());
 }
 
-void CExtractionRun::LoadMimeTable()
-{
+void CExtractionRun::LoadMimeTable() {
     m_mimeTable = CMimeTable::LoadMimeTable(m_profile.Hive());
 }

@@ -83,6 +83,15 @@ TEST_F(RunTest, CancelledPromptOrRefusedRepliesFailTheServerAndTheRunGoesOn) {
                             kDone));
 }
 
+TEST_F(RunTest, StopDuringTheLogonPromptEndsTheRunQuietly) {
+    AddGroup(*table, "alt.bin", 0);
+    host.onLogon = [this] { run->StartOrStop(0); };
+    server.Accept(kServer).Reply("200 hi").Expect("MODE READER").Reply("480 login first").Quit();
+    RunToEnd();
+    EXPECT_EQ(run->GetState(), RunState::Idle);
+    EXPECT_THAT(log.lines, ElementsAre("Connecting to news.example"));
+}
+
 TEST_F(RunTest, ServersWithoutSubscribedGroupsAreNotContacted) {
     AddGroup(*table, "alt.unsubscribed", 0, {}, false);
     AddServer("empty.example");
