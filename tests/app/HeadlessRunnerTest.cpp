@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
 
+#include "FakeListHost.h"
 #include "FakeNewsServer.h"
 #include "TestCoreApplication.h"
 #include "TestHome.h"
@@ -210,6 +212,36 @@ TEST_F(HeadlessRun, AServerWhoseGroupsCannotBeReadAtStartUpCountsAsFailed) {
     err.str("");
     EXPECT_EQ(RunOnce(0, {"bad.test"}), CHeadlessRunner::kServerFailed);
     EXPECT_NE(err.str().find("No newsgroups are subscribed"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, ASignalDuringTheGroupListDownloadEndsItAndTheRunDoesNotStart) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    std::vector<std::string> list;
+    for (int i = 0; i < 300; ++i)
+        list.push_back("alt.group" + std::to_string(1000 + i) + " 10 1 y");
+    ListHost host(err, ListConnection::Outcome::List, list);
+    int reads = 0;
+    host.onRead = [&reads] {
+        if (++reads == 51)
+            std::raise(SIGINT);
+    };
+    // As the program does it: the runner (and its signal handling) exists during start-up.
+    CMainApp app(err);
+    CHeadlessRunner runner(app, server.Factory(), out, err, false);
+    host.cancelled = [&runner] { return runner.StopRequested(); };
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+
+    EXPECT_EQ(runner.Run(0), CHeadlessRunner::kSignalBase + SIGINT);
+    EXPECT_EQ(server.connections, 0);
+    ASSERT_EQ(g_serverTables.size(), 1u);
+    const std::size_t received = g_serverTables[0]->GetCount();
+    EXPECT_GE(received, 50u);
+    EXPECT_LT(received, 300u);
+    // The groups received so far are kept.
+    EXPECT_TRUE(app.ExitInstance());
+    const std::string newsrc = home.Read("news.test.newsrc");
+    EXPECT_EQ(static_cast<std::size_t>(std::count(newsrc.begin(), newsrc.end(), '\n')), received);
 }
 
 TEST_F(HeadlessRun, SigtermStopsTheRunDeletesThePartialFileAndKeepsThePosition) {
