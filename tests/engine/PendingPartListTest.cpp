@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -30,6 +31,40 @@ TEST(PendingPartListTest, SortedBySubjectEqualSubjectsKeepArrivalOrder) {
     EXPECT_EQ(std::next(list.begin())->articleNumber, 3u);
     list.Clear();
     EXPECT_TRUE(list.Empty());
+}
+
+// Against a plain model (a vector kept in order by a stable insertion), through inserts and
+// range erasures in every position: the subject index must follow every change.
+TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
+    PendingPartList list;
+    std::vector<std::pair<std::string, uint32_t>> model;
+    uint32_t seed = 12345;
+    auto random = [&seed](uint32_t range) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % range;
+    };
+    for (uint32_t number = 1; number <= 3000; ++number) {
+        ArticleRecord record;
+        record.Reset(number);
+        record.subject = "s" + std::to_string(random(40));
+        list.Insert(record);
+        auto place =
+            std::upper_bound(model.begin(), model.end(), record.subject,
+                             [](const std::string& s, const auto& e) { return s < e.first; });
+        model.insert(place, {record.subject, number});
+        if (random(4) == 0) {
+            const size_t from = random(static_cast<uint32_t>(model.size()));
+            const size_t count = random(static_cast<uint32_t>(model.size() - from) + 1) % 12;
+            list.Erase(std::next(list.begin(), static_cast<long>(from)),
+                       std::next(list.begin(), static_cast<long>(from + count)));
+            model.erase(model.begin() + static_cast<long>(from),
+                        model.begin() + static_cast<long>(from + count));
+        }
+    }
+    ASSERT_EQ(list.Size(), model.size());
+    size_t i = 0;
+    for (const ArticleRecord& record : list)
+        ASSERT_EQ(record.articleNumber, model[i++].second) << i;
 }
 
 } // namespace
