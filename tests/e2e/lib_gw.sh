@@ -9,6 +9,7 @@
 #                                      is returned; the run is killed after GW_TIMEOUT seconds
 
 GW_SERVER=127.0.0.1
+GW_SERVER_TIMEOUT_MS=30000 # the server's "Timeout" value
 GW_TIMEOUT=${GW_TIMEOUT:-120}
 # Settings rows ("name"=value, .reg syntax) and MIME rows; callers may replace them.
 GW_SETTINGS=('"m_uMinLines"=dword:00000000')
@@ -31,7 +32,7 @@ gw_home() {
         printf 'Windows Registry Editor Version 5.00\n\n'
         printf '[HKEY_CURRENT_USER\\Software\\Hollowfen\\Gleanwick\\Servers\\%s]\n' "$GW_SERVER"
         printf '"Port"=%s\n' "$(gw_dword "$port")"
-        printf '"Timeout"=%s\n' "$(gw_dword 30000)"
+        printf '"Timeout"=%s\n' "$(gw_dword "$GW_SERVER_TIMEOUT_MS")"
         if [[ -n $user ]]; then
             printf '"Login Required"=%s\n' "$(gw_dword 1)"
             printf '"Login User"=%s\n' "$(gw_reg_string "$user")"

@@ -404,4 +404,25 @@ check_context "$WORK/run10.out"
 check_eq "the next run ends with status 0" 0 "$rc"
 check_same "the next run decodes the article whole" "$ORIG/big.bin" "$HOME5/Decodes/big.bin"
 
+echo "== servers that do not answer"
+HUNG_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$HUNG_PORT" 0 0 120 >"$WORK/hung.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/hung.out" || abort "the silent server did not start"
+GW_SERVER_TIMEOUT_MS=2000 GW_TIMEOUT=30
+for case in "silent server:$HUNG_PORT" "closed port:$(inn_free_port)"; do
+    home=$WORK/home-${case%%:*}
+    home=${home// /-}
+    gw_home "$home" "${case##*:}"
+    gw_newsrc "$home" "$TEST_GROUP: 0"
+    gw_run "$home" "$home.out"
+    rc=$?
+    check_context "$home.out"
+    check_ne "${case%%:*}: run ends with a non-zero status" 0 "$rc"
+    check_ne "${case%%:*}: run gives up by itself within 30 s" 124 "$rc"
+    check_output "$home.out" "Failed to connect to 127.0.0.1"
+    check_newsrc "${case%%:*}: position unchanged" "$home/$GW_SERVER.newsrc" "$TEST_GROUP: 0"
+done
+GW_SERVER_TIMEOUT_MS=30000 GW_TIMEOUT=120
+
 check_summary

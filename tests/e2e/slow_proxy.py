@@ -5,7 +5,8 @@ test can act while a download is under way, and can drop the connection part way
   slow_proxy.py LISTEN_PORT SERVER_PORT BYTES_PER_SECOND LIFETIME_SECONDS [CUT_AFTER]
 
 BYTES_PER_SECOND 0 means no limit. With CUT_AFTER, each connection is closed once that many
-bytes of replies have been passed on. Prints "ready" once it listens; exits after
+bytes of replies have been passed on. SERVER_PORT 0 stands for a hung server: connections are
+accepted and never answered. Prints "ready" once it listens; exits after
 LIFETIME_SECONDS whatever happens.
 """
 import asyncio
@@ -39,6 +40,10 @@ async def pump(reader, writer, rate, cut_after=None):
 
 
 async def relay(client_reader, client_writer, server_port, rate, cut_after):
+    if server_port == 0:
+        await client_reader.read()  # until the client gives up
+        client_writer.close()
+        return
     try:
         server_reader, server_writer = await asyncio.open_connection(HOST, server_port)
     except OSError:
