@@ -109,20 +109,16 @@ void CExtractionRun::Stop() {
         return;
     case RunState::PendingHeadRequested:
     case RunState::ReadingPendingHeaders:
-        // The group record keeps its stored number and pending numbers.
         CloseConnection();
         SetState(RunState::Idle);
-        m_pending.Clear();
-        m_pGroup = nullptr;
-        m_bGroupAccepted = false;
+        DropGroup();
         return;
     case RunState::UudecodingSingle:
     case RunState::MimeBodyRequested:
     case RunState::DecodingMimePart:
     case RunState::UudecodingParts:
     case RunState::NextPartRequested:
-        if (m_output.IsOpen())
-            m_output.CloseAndDelete();
+        m_output.CloseAndDelete();
         ReleasePartSet();
         CloseConnection();
         SetState(RunState::Idle);
@@ -178,15 +174,11 @@ void CExtractionRun::CloseConnection() {
 
 void CExtractionRun::NextServer() {
     CloseConnection();
-    // Whatever the previous server left half done is dropped unstored: its group record
-    // keeps its old values, and a file being written counts as a failed decode.
-    if (m_output.IsOpen())
-        CloseOutputFile(true);
+    // Whatever the previous server left half done (after a failed send) is dropped: its
+    // group record keeps its old values, and a file being written counts as a failed decode.
+    CloseOutputFile(true);
     ReleasePartSet();
-    m_pending.Clear();
-    m_pSetPos = m_pending.end();
-    m_pGroup = nullptr;
-    m_bGroupAccepted = false;
+    DropGroup();
 
     while (m_nServerPos < m_servers.size()) {
         CGroupTable* table = m_servers[m_nServerPos++].get();
@@ -343,6 +335,14 @@ void CExtractionRun::GroupReply(std::string_view line) {
     NextPendingArticle();
 }
 
+// Leaves the current group with its record untouched: stored number and pending numbers stay.
+void CExtractionRun::DropGroup() {
+    m_pending.Clear();
+    m_pSetPos = m_pending.end();
+    m_pGroup = nullptr;
+    m_bGroupAccepted = false;
+}
+
 void CExtractionRun::FinishGroup() {
     // A group whose walk never began (a stop or an error while its pending articles were
     // being re-read) keeps its record: storing the unset position would restart it from 0.
@@ -354,10 +354,7 @@ void CExtractionRun::FinishGroup() {
         for (const ArticleRecord& record : m_pending)
             m_pGroup->pending.push_back(record.articleNumber);
     }
-    m_pending.Clear();
-    m_pSetPos = m_pending.end();
-    m_pGroup = nullptr;
-    m_bGroupAccepted = false;
+    DropGroup();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -836,9 +833,7 @@ void CExtractionRun::OnConnectionError(int /*notification*/, int /*error*/) {
         break;
     case RunState::PendingHeadRequested:
     case RunState::ReadingPendingHeaders:
-        // The group record stays as it was.
-        m_pGroup = nullptr;
-        m_bGroupAccepted = false;
+        DropGroup();
         break;
     case RunState::UudecodingSingle:
     case RunState::MimeBodyRequested:

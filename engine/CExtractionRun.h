@@ -101,6 +101,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextArticle();
     void NextPartSet();
     void FinishGroup();
+    void DropGroup();
     void ContinueAfterArticle();
     bool Send(const std::string& command);
     void CloseConnection();
