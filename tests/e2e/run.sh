@@ -80,6 +80,28 @@ make_uuenview_set() { # PREFIX FILE SIZE LINES
     echo "$total"
 }
 
+# A file posted by uuenview itself (-p): its posting program is replaced by one that keeps
+# each message, which then becomes an article with uuenview's own headers (MIME
+# message/partial, a folded Content-Type) and subjects ("subject (001/003) - [ file ]").
+make_uuenview_posted_set() { # PREFIX FILE SIZE LINES
+    local prefix=$1 file=$2 dir=$WORK/tmp/$2.posted msg i=0
+    mkdir -p "$dir/msgs"
+    printf '#!/bin/bash\ncat >"%s/msgs/$(ls "%s/msgs" | wc -l | xargs printf %%03d)"\n' \
+        "$dir" "$dir" >"$dir/inews"
+    chmod +x "$dir/inews"
+    corpus_random "$ORIG/$file" "$3"
+    (cd "$ORIG" && INEWS=$dir/inews uuenview -u "-$4" -p "$TEST_GROUP" -s "$file" "$file") \
+        >/dev/null 2>&1 || return 1
+    for msg in "$dir"/msgs/*; do
+        i=$((i + 1))
+        sed '/^$/q' "$msg" | grep -vE '^(From|Newsgroups|Subject): |^$' >"$msg.h"
+        sed '1,/^$/d' "$msg" >"$msg.body"
+        corpus_article "$ART/$prefix.$i" "$TEST_GROUP" "$POSTER" \
+            "$(sed -n 's/^Subject: //p' "$msg" | head -n 1)" "$msg.body" "$msg.h"
+    done
+    [[ $i -gt 1 ]]
+}
+
 # A MIME post made by mpack: its message for the first file (a description part, then the
 # attachment), with the attachment parts mpack makes for the further files added before the
 # closing boundary. TYPE FILE SIZE for each attachment.
@@ -116,6 +138,7 @@ make_uuenview_attach_post() { # ARTICLE SUBJECT FILE1 SIZE1 FILE2 SIZE2
 build_corpus() {
     make_uuencoded "$ART/single" "$TEST_GROUP" "$POSTER" "single.bin" single.bin 40000
     make_uuenview_set multi multi.bin 40000 200 >/dev/null
+    make_uuenview_posted_set posted posted.bin 25000 200
     GAP_PARTS=$(make_uuenview_set gap gap.bin 22000 200)
     make_mpack_post "$ART/mpack" "Two pictures" application/octet-stream a.bin 30000 image/jpeg b.jpg 25000
     make_mpack_post "$ART/video" "A clip" video/mpeg clip.mpg 20000
@@ -164,8 +187,8 @@ server_serves_corpus() {
     mkdir -p "$dir/articles" "$dir/files"
     python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" articles "$TEST_GROUP" "$dir/articles" || return 1
     uudeview -i -q -p "$dir/files/" "$dir"/articles/* >/dev/null 2>&1
-    for f in single.bin multi.bin a.bin b.jpg c.bin d.png clip.mpg reply.bin spam.bin evil.exe \
-        long.bin; do
+    for f in single.bin multi.bin posted.bin a.bin b.jpg c.bin d.png clip.mpg reply.bin spam.bin \
+        evil.exe long.bin; do
         cmp -s "$ORIG/$f" "$dir/files/$f" || return 1
     done
 }
@@ -208,7 +231,7 @@ inn_newgroup "$TEST_GROUP" && inn_newgroup "$OTHER_GROUP" && inn_newgroup "$STOP
 batch1=("$ART/text" "$ART/multi.3" "$ART/single" "$ART/gap.1" "$ART/multi.1" "$ART/mpack"
     "$ART/reply" "$ART/multi.5" "$ART/short" "$ART/gap.3" "$ART/spam" "$ART/multi.2"
     "$ART/video" "$ART/dots" "$ART/evil" "$ART/attach" "$ART/long" "$ART/pair" "$ART/multi.4"
-    "$ART/other")
+    "$ART/posted.2" "$ART/posted.3" "$ART/posted.1" "$ART/other")
 corpus_batch "$WORK/batch1" "${batch1[@]}"
 inn_feed "$WORK/batch1" || abort "cannot post batch1"
 inn_sync
@@ -245,7 +268,8 @@ check_no_output "$WORK/run1.out" "Checking group $OTHER_GROUP for attachments"
 check_output "$WORK/run1.out" "Killing message with author of: Spam Bot <bot@spam.test>"
 check_output "$WORK/run1.out" "Killing message with file name of: evil.exe"
 check_output "$WORK/run1.out" "Extract Complete"
-for f in single.bin multi.bin a.bin b.jpg c.bin d.png dots.bin long.bin pair1.bin pair2.bin; do
+for f in single.bin multi.bin posted.bin a.bin b.jpg c.bin d.png dots.bin long.bin pair1.bin \
+    pair2.bin; do
     check_same "$f decoded byte for byte" "$ORIG/$f" "$HOME1/Decodes/$f"
 done
 for f in gap.bin reply.bin short.bin spam.bin evil.exe clip.mpg other.bin; do
@@ -253,7 +277,7 @@ for f in gap.bin reply.bin short.bin spam.bin evil.exe clip.mpg other.bin; do
 done
 check_eq "nothing else decoded" \
     "$(printf './%s\n' a.bin b.jpg c.bin d.png dots.bin long.bin multi.bin pair1.bin pair2.bin \
-        single.bin)" \
+        posted.bin single.bin)" \
     "$(decoded_list "$HOME1/Decodes")"
 check_newsrc "position after the walk, incomplete set pending" "$HOME1/$GW_SERVER.newsrc" \
     "$TEST_GROUP: $((last1 + 1)) $gap1 $gap3" "$OTHER_GROUP! 0"
