@@ -192,17 +192,17 @@ TEST_F(AsyncConnectionTest, ServerStallingAfterTheGreetingIsTimedOut) {
 TEST_F(AsyncConnectionTest, SlowButSteadyReplyIsNotTimedOut) {
     Script script;
     script.Send("200 ready\r\n").Expect("LIST").Send("215 list\r\n");
-    for (int i = 0; i < 5; ++i)
-        script.Pause(150).Send("group." + std::to_string(i) + " 2 1 y\r\n");
+    for (int i = 0; i < 6; ++i)
+        script.Pause(200).Send("group." + std::to_string(i) + " 2 1 y\r\n");
     script.Send(".\r\n");
     ScriptedServer server({script});
-    auto connection = StartTo(server, 500);
+    auto connection = StartTo(server, 700);
     m_owner.onLine = [&](std::string& line) {
         if (line == "200 ready")
             connection->SendLine("LIST");
         return true;
     };
-    ASSERT_TRUE(WaitForLines(8));
+    ASSERT_TRUE(WaitForLines(9));
     EXPECT_EQ(m_owner.lines.back(), ".");
     EXPECT_THAT(m_owner.errors, IsEmpty());
 }
@@ -270,7 +270,7 @@ TEST_F(AsyncConnectionTest, CloseDuringLookupCancelsItAndStartWorksAgain) {
 
 TEST_F(AsyncConnectionTest, UnansweredConnectIsTimedOutAndCloseDuringItReportsNothing) {
     FullBacklog backlog;
-    Configure("127.0.0.1", backlog.Port(), 300);
+    Configure("127.0.0.1", backlog.Port(), 1000);
     CNewsConnection connection("127.0.0.1", m_profile, &m_owner);
     connection.Start();
     PumpFor(100);
@@ -278,6 +278,7 @@ TEST_F(AsyncConnectionTest, UnansweredConnectIsTimedOutAndCloseDuringItReportsNo
     PumpFor(500);
     EXPECT_THAT(m_owner.errors, IsEmpty());
 
+    Configure("127.0.0.1", backlog.Port(), 300);
     QElapsedTimer clock;
     clock.start();
     connection.Start();
@@ -289,7 +290,7 @@ TEST_F(AsyncConnectionTest, UnansweredConnectIsTimedOutAndCloseDuringItReportsNo
 // Lines are handed over in batches, but the event loop gets its turn at short intervals
 // even when the owner is slow and a large reply is already buffered.
 TEST_F(AsyncConnectionTest, BufferedLinesDoNotHoldUpTheEventLoop) {
-    constexpr int kLines = 150;
+    constexpr int kLines = 300;
     std::string body = "222 body\r\n";
     for (int i = 0; i < kLines; ++i)
         body += "line " + std::to_string(i) + "\r\n";
@@ -313,7 +314,7 @@ TEST_F(AsyncConnectionTest, BufferedLinesDoNotHoldUpTheEventLoop) {
     longestGap = std::max(longestGap, sinceTick.elapsed());
     EXPECT_EQ(m_owner.lines.back(), "line " + std::to_string(kLines - 1));
     EXPECT_EQ(m_owner.lines[57], "line 56");
-    EXPECT_LT(longestGap, 80);
+    EXPECT_LT(longestGap, 150);
 }
 
 } // namespace
