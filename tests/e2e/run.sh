@@ -449,4 +449,9 @@ for case in "silent server:$HUNG_PORT" "closed port:$(inn_free_port)"; do
 done
 GW_SERVER_TIMEOUT_MS=30000 GW_TIMEOUT=120
 
+# With a sanitizer build, runs that are meant to fail must not hide a report either.
+check_context ""
+reports=$(grep -lE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$WORK"/*.out 2>/dev/null)
+check_eq "no sanitizer report in any run" "" "$reports"
+
 check_summary
