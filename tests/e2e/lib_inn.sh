@@ -22,12 +22,14 @@ inn_die() {
     return 1
 }
 
-# A port nobody listens on now (the kernel's choice for an ephemeral bind).
+# COUNT (default 1) distinct ports nobody listens on now (the kernel's choice for ephemeral
+# binds, all held at once so that they differ), on one line.
 inn_free_port() {
-    python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])'
+    python3 -c 'import socket, sys
+socks = [socket.socket() for _ in range(int(sys.argv[1]))]
+for s in socks:
+    s.bind(("127.0.0.1", 0))
+print(*(s.getsockname()[1] for s in socks))' "${1:-1}"
 }
 
 # Waits until PORT answers with an NNTP greeting (2xx), at most about 10 s.
@@ -60,9 +62,7 @@ inn_setup() {
     INN_DIR=$1
     local d=$INN_DIR
     mkdir -p "$d"/{etc,db,run,log,tmp,spool/articles,spool/overview,spool/incoming/bad,spool/outgoing,spool/archive,http}
-    INN_FEED_PORT=$(inn_free_port)
-    INN_READ_PORT=$(inn_free_port)
-    INN_AUTH_PORT=$(inn_free_port)
+    read -r INN_FEED_PORT INN_READ_PORT INN_AUTH_PORT < <(inn_free_port 3)
     export INNCONF=$d/etc/inn.conf
 
     # Sizes are unlimited (the benchmark posts large parts); old Date headers are accepted.
@@ -151,8 +151,7 @@ EOF
     printf '%s:%s\n' "$INN_USER" "$(openssl passwd -5 "$INN_PASS")" >"$d/etc/newsusers"
     cp "$d/etc/readers-open.conf" "$d/etc/readers.conf"
 
-    printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\n' \
-        >"$d/db/active"
+    printf '%s 0000000000 0000000001 n\n' control control.cancel junk >"$d/db/active"
     printf 'control\tVarious control messages.\njunk\tUnfiled articles.\n' >"$d/db/newsgroups"
     : >"$d/db/active.times"
     : >"$d/db/history"
