@@ -29,14 +29,18 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 # inn2's post-install script needs a domain when the host name has none. On a fresh machine
 # the package's own inn.conf is written first with a domain; dpkg then keeps it (confold)
-# instead of stopping at its conffile question.
-if printf '%s\n' "${missing[@]}" | grep -qx inn2 && [[ ! -e /etc/news/inn.conf ]]; then
-    tmp=$(mktemp -d)
-    (cd "$tmp" && apt-get download -qq inn2-inews)
-    mkdir -p /etc/news
-    dpkg-deb --fsys-tarfile "$tmp"/inn2-inews_*.deb | tar -xO ./etc/news/inn.conf |
-        sed 's/^#* *domain:.*/domain: localdomain/' >/etc/news/inn.conf
-    rm -rf "$tmp"
+# instead of stopping at its conffile question. One left behind without a domain gets one.
+if printf '%s\n' "${missing[@]}" | grep -qx inn2; then
+    if [[ ! -e /etc/news/inn.conf ]]; then
+        tmp=$(mktemp -d)
+        (cd "$tmp" && apt-get download -qq inn2-inews)
+        mkdir -p /etc/news
+        dpkg-deb --fsys-tarfile "$tmp"/inn2-inews_*.deb | tar -xO ./etc/news/inn.conf |
+            sed 's/^#* *domain:.*/domain: localdomain/' >/etc/news/inn.conf
+        rm -rf "$tmp"
+    elif ! grep -q '^domain:' /etc/news/inn.conf; then
+        printf 'domain: localdomain\n' >>/etc/news/inn.conf
+    fi
 fi
 apt-get install -y -qq --no-install-recommends \
     -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "${missing[@]}"
