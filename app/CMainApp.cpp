@@ -46,15 +46,21 @@ void CMainApp::LoadServerTables() {
             table->Load();
         } catch (const CUserCancelException&) {
             // The user chose not to log in; nothing to report.
+            if (!m_bInteractive)
+                ReportLoadFailure(name, "the server refused the stored login");
         } catch (const std::exception& e) {
-            m_bLoadFailed = true;
-            m_err << CStringTable::Format(ids::kUnableToAccessNewsgroups, name) << '\n'
-                  << "  " << e.what() << '\n'
-                  << std::flush;
+            ReportLoadFailure(name, e.what());
         }
         // A table whose load failed stays, so the server is still listed.
         g_serverTables.push_back(std::move(table));
     }
+}
+
+void CMainApp::ReportLoadFailure(const std::string& server, const std::string& reason) {
+    m_bLoadFailed = true;
+    m_err << CStringTable::Format(ids::kUnableToAccessNewsgroups, server) << '\n'
+          << "  " << reason << '\n'
+          << std::flush;
 }
 
 void CMainApp::SaveSettings() {

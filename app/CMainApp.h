@@ -25,6 +25,9 @@ class CMainApp {
 
     // The group-list download's host, installed for the duration of start-up and shutdown.
     void SetGroupListHost(IGroupListHost* host) { m_pListHost = host; }
+    // Without a user to ask (the headless mode), a logon prompt "cancelled" at start-up is a
+    // refused login, reported like any other failure instead of passed over in silence.
+    void SetInteractive(bool interactive) { m_bInteractive = interactive; }
 
     // Start-up: hive, settings migration, `debugLevel` from the command line, diagnostics
     // file, server tables, settings and kill file.
@@ -50,6 +53,7 @@ class CMainApp {
 
   private:
     void LoadServerTables();
+    void ReportLoadFailure(const std::string& server, const std::string& reason);
     bool SaveServerTables();
     bool SaveHive();
 
@@ -64,4 +68,5 @@ class CMainApp {
     bool m_bStarted = false;
     bool m_bSaveFailed = false;
     bool m_bLoadFailed = false;
+    bool m_bInteractive = true;
 };

@@ -37,6 +37,7 @@ int RunHeadless(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupLi
         return std::make_unique<CConsoleGroupProgress>(
             std::cerr, terminal, server, [&runner] { return runner.StopRequested(); });
     });
+    app.SetInteractive(false);
     app.InitInstance(commandLine.m_nDebugLevel);
     int status = runner.Run(commandLine.m_bCatchUp ? 1 : 0);
     if (!app.ExitInstance() && status == CHeadlessRunner::kComplete)

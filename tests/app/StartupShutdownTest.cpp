@@ -121,6 +121,19 @@ TEST_F(StartupShutdown, ACancelledLogonDuringTheFetchIsSilent) {
     EXPECT_EQ(host.connections, 1);
     EXPECT_EQ(g_serverTables.size(), 1u);
     EXPECT_EQ(err.str().find("Unable to access"), std::string::npos);
+    EXPECT_FALSE(app.HasLoadFailures());
+    EXPECT_TRUE(app.ExitInstance());
+}
+
+TEST_F(StartupShutdown, WithoutAUserTheCancelledLogonIsAReportedFailure) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    ListHost host(err, ListConnection::Outcome::Cancel);
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.SetInteractive(false);
+    app.InitInstance(0);
+    EXPECT_NE(err.str().find("Unable to access newsgroups for news.test.\n"), std::string::npos);
+    EXPECT_TRUE(app.HasLoadFailures());
     EXPECT_TRUE(app.ExitInstance());
 }
 
