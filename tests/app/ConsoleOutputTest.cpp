@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/CConsoleArticleList.h"
+#include "app/CConsoleGroupProgress.h"
 #include "app/CConsoleLogList.h"
 #include "app/CConsoleProgress.h"
 #include "app/ConsoleText.h"
@@ -99,6 +100,23 @@ TEST(ConsoleProgress, LineIsCutToTheTerminalWidthAndErasedBeforeOtherOutput) {
     log.AddLine("Extract Complete");
     // Erase the status line, print the log line, draw the status line again below it.
     EXPECT_EQ(err.str(), "\r\033[KExtract Complete\n\r\033[Kalt.binarie");
+}
+
+TEST(ConsoleGroupProgress, CounterIsRewrittenOnATerminalAndEndsWithALineBreak) {
+    std::ostringstream err;
+    bool cancel = false;
+    {
+        CConsoleGroupProgress progress(err, true, "news.test", [&cancel] { return cancel; });
+        progress.SetCounterText("Downloading group number 0...");
+        progress.SetCounterText("Downloading group number 100...");
+        EXPECT_FALSE(progress.PumpMessages());
+        cancel = true;
+        EXPECT_TRUE(progress.PumpMessages());
+    }
+    // The next message on standard error starts on a line of its own.
+    EXPECT_EQ(err.str(), "Downloading Groups from  news.test\n"
+                         "\r\033[KDownloading group number 0..."
+                         "\r\033[KDownloading group number 100...\n");
 }
 
 } // namespace
