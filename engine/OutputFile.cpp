@@ -18,9 +18,11 @@ bool IsPlainName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-// An existing folder is fine; any other failure shows when the folder is opened.
-void MakeFolder(int parent, const char* name) {
-    (void)::mkdirat(parent, name, kFolderMode);
+// Creates the folder unless it exists, then opens it; -1 when that fails. An existing folder
+// is fine; any other failure to create it shows when it is opened.
+int OpenFolder(int parent, const std::string& name, int flags) {
+    (void)::mkdirat(parent, name.c_str(), kFolderMode);
+    return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
 }
 
 class Descriptor {
@@ -63,41 +65,27 @@ OutputFile::CreateResult OutputFile::Create(const std::string& decodeDir,
     Close();
     m_failed = false;
     m_path.clear();
-    if (!IsPlainName(fileName) || decodeDir.find('\0') != std::string::npos)
-        return CreateResult::Failed;
-    if (!groupDir.empty() && !IsPlainName(groupDir))
+    if (!IsPlainName(fileName) || decodeDir.find('\0') != std::string::npos ||
+        (!groupDir.empty() && !IsPlainName(groupDir)))
         return CreateResult::Failed;
 
     const std::string folderPath = decodeDir.empty() ? std::string("./") : decodeDir;
-    MakeFolder(AT_FDCWD, folderPath.c_str());
-    Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Descriptor folder(OpenFolder(AT_FDCWD, folderPath, 0));
     if (folder.Get() < 0)
         return CreateResult::Failed;
-    std::string path = folderPath;
-    if (!path.ends_with('/'))
-        path += '/';
-
-    int parent = folder.Get();
-    if (!groupDir.empty())
-        MakeFolder(parent, groupDir.c_str());
-    // Never through a link: the group folder must be a real folder inside the decode folder.
-    Descriptor group(groupDir.empty() ? -1
-                                      : ::openat(parent, groupDir.c_str(),
-                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!groupDir.empty()) {
-        if (group.Get() < 0)
-            return CreateResult::Failed;
-        parent = group.Get();
-        path += groupDir + '/';
-    }
+    // Never through a link: a group folder must be a real folder inside the decode folder.
+    const Descriptor group(groupDir.empty() ? -1 : OpenFolder(folder.Get(), groupDir, O_NOFOLLOW));
+    if (!groupDir.empty() && group.Get() < 0)
+        return CreateResult::Failed;
 
     // O_EXCL: an existing file, or a link of that name, is never opened, followed or replaced.
-    const int fd = ::openat(parent, fileName.c_str(),
+    const int fd = ::openat(groupDir.empty() ? folder.Get() : group.Get(), fileName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
     if (fd < 0)
         return errno == EEXIST ? CreateResult::AlreadyExists : CreateResult::Failed;
     m_fd = fd;
-    m_path = path + fileName;
+    m_path = folderPath + (folderPath.ends_with('/') ? "" : "/") +
+             (groupDir.empty() ? "" : groupDir + '/') + fileName;
     m_buffer.reserve(kBufferSize);
     posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return CreateResult::Created;
