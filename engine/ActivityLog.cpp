@@ -42,13 +42,8 @@ bool ActivityLog::Open(const std::string& folder, std::time_t start) {
 }
 
 void ActivityLog::Write(std::string_view text, std::time_t now) {
-    if (!IsOpen())
-        return;
-    const std::string stamp = FormatLocalTime("[%m/%d/%Y %H:%M:%S] ", now);
-    std::fwrite(stamp.data(), 1, stamp.size(), m_file);
-    std::fwrite(text.data(), 1, text.size(), m_file);
-    std::fputc('\n', m_file);
-    std::fflush(m_file);
+    if (IsOpen())
+        WriteStamped(std::string(text) + '\n', now);
 }
 
 void ActivityLog::WriteFileDecode(std::string_view fileName, std::string_view from,
@@ -60,6 +55,10 @@ void ActivityLog::WriteFileDecode(std::string_view fileName, std::string_view fr
     // The line end belongs to the string; keep the file line-structured even without it.
     if (!line.ends_with('\n'))
         line += '\n';
+    WriteStamped(line, now);
+}
+
+void ActivityLog::WriteStamped(std::string_view line, std::time_t now) {
     const std::string stamp = FormatLocalTime("[%m/%d/%Y %H:%M:%S] ", now);
     std::fwrite(stamp.data(), 1, stamp.size(), m_file);
     std::fwrite(line.data(), 1, line.size(), m_file);

@@ -24,5 +24,8 @@ class ActivityLog {
     bool IsOpen() const { return m_file != nullptr; }
 
   private:
+    // The time stamp, then the line (with its line end), flushed at once.
+    void WriteStamped(std::string_view line, std::time_t now);
+
     std::FILE* m_file = nullptr;
 };
