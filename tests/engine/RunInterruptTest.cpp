@@ -2,6 +2,8 @@
 // group record, the file being written and the log.
 #include "RunTestSupport.h"
 
+#include <set>
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -172,4 +174,154 @@ TEST_F(RunTest, StoppedRunCanBeStartedAgain) {
     EXPECT_FALSE(run->OnResponseLine(late));
     run->OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
     EXPECT_EQ(log.lines.back(), "Extract Complete");
+}
+
+// A server that answers anything with anything: replies, headers, body lines, dots, errors
+// and stops in random order. The run must never crash, write outside the decode folder or
+// leave a file open once it is stopped.
+TEST_F(RunTest, SurvivesAHostileServer) {
+    struct AnyConnection : INewsConnection {
+        void Start() override {}
+        void SendLine(std::string_view) override {}
+        void Close() override {}
+    };
+    hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "application", 1);
+    settings.m_bLog = true;
+    settings.m_bGroupDirs = true;
+    settings.m_uMinLines = 0;
+    settings.m_bDecodeNoLines = true;
+    profile.WriteProfileInt("Servers\\news.example", "Login Required", 1);
+    AddGroup(*table, "alt.bin", 1, {3, 4000000000u});
+    AddGroup(*table, "..", 1);
+    CExtractionRun hostile(
+        profile, servers, settings, kills,
+        [](const std::string&, CSocketOwnerWnd&) { return std::make_unique<AnyConnection>(); }, log,
+        articles, progress, host, m_dir + "/");
+    const std::vector<std::string> vocabulary = {"200 ok",
+                                                 "211 5 1 4294967295 alt.bin",
+                                                 "211 1 0 0",
+                                                 "211",
+                                                 "221 1",
+                                                 "222 body",
+                                                 "381",
+                                                 "480",
+                                                 "502",
+                                                 ".",
+                                                 "..",
+                                                 "...x",
+                                                 "",
+                                                 "Subject: x (1/2)",
+                                                 "Subject: x (2/2)",
+                                                 "Subject: y (2/2147483647)",
+                                                 "Subject: Re: z",
+                                                 "Lines: -5",
+                                                 "Lines: 99999999999",
+                                                 "Content-Type: application/x; name=\"../../e\"",
+                                                 "Content-Type: multipart/mixed; boundary=b",
+                                                 "Content-Type: application/y",
+                                                 "Content-Transfer-Encoding: 7bit",
+                                                 "Content-Disposition: attachment; filename=\"",
+                                                 "--b",
+                                                 "--b--",
+                                                 "begin 644 ../up.bin",
+                                                 "begin 644 f.bin",
+                                                 "begin",
+                                                 "M",
+                                                 "~~~~",
+                                                 "`",
+                                                 " ",
+                                                 "end",
+                                                 "QUJD",
+                                                 "QQ==",
+                                                 "====",
+                                                 std::string(3000, 'M'),
+                                                 wire::UuData(wire::Bytes(45, 3))[0],
+                                                 std::string("\x01\xff", 2)};
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    // Mostly the reply a state waits for, so that every state is reached.
+    int made = 0;
+    int round = 0;
+    auto expected = [&next, &made, &round](RunState state) -> std::string {
+        switch (state) {
+        case RunState::AwaitingGreeting:
+        case RunState::ReaderModeRequested:
+            return "200 ok";
+        case RunState::LoginUserSent:
+            return "381 more";
+        case RunState::LoginPasswordSent:
+            return "281 ok";
+        case RunState::GroupRequested:
+            return "211 6 1 " + std::to_string(6 * (round + 1)) + " alt.bin"; // new articles
+        case RunState::PendingHeadRequested:
+        case RunState::HeadRequested:
+            return "221 1";
+        case RunState::SingleBodyRequested:
+        case RunState::MimeBodyRequested:
+        case RunState::FirstPartRequested:
+        case RunState::NextPartRequested:
+            return "222 body";
+        case RunState::ReadingHeaders:
+        case RunState::ReadingPendingHeaders: {
+            static const char* const headers[] = {"Subject: single", "Subject: x (1/2)",
+                                                  "Subject: x (2/2)", ".",
+                                                  "Content-Type: application/x; name=\"../../e\""};
+            return headers[next(5)];
+        }
+        case RunState::UudecodingParts:
+            return next(2) ? "." : "`";
+        case RunState::ScanningBody:
+        case RunState::ScanningFirstPart:
+            return next(2) ? "begin 644 f" + std::to_string(++made)
+                           : "Content-Type: application/y; name=g" + std::to_string(++made) +
+                                 "; boundary=b";
+        default:
+            return "";
+        }
+    };
+    std::set<RunState> visited;
+    size_t files = 0;
+    for (; round < 60; ++round) {
+        hostile.StartOrStop(static_cast<int>(next(8) == 0));
+        for (int i = 0; i < 2000 && hostile.IsRunning(); ++i) {
+            visited.insert(hostile.GetState());
+            std::string line = expected(hostile.GetState());
+            if (!line.empty() && next(12) != 0) {
+                hostile.OnResponseLine(line);
+                continue;
+            }
+            const uint32_t pick = next(static_cast<uint32_t>(vocabulary.size()) + 3);
+            if (pick == vocabulary.size())
+                hostile.OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
+            else if (pick == vocabulary.size() + 1 && next(10) == 0)
+                hostile.CatchUpCurrentGroup();
+            else if (pick == vocabulary.size() + 2 && next(10) == 0)
+                hostile.StartOrStop(0);
+            else if (pick < vocabulary.size()) {
+                line = vocabulary[pick];
+                hostile.OnResponseLine(line);
+            }
+        }
+        files += articles.rows.size();
+        if (hostile.IsRunning())
+            hostile.StartOrStop(0);
+        EXPECT_EQ(hostile.GetState(), RunState::Idle);
+        EXPECT_FALSE(hostile.HasCurrentGroup());
+    }
+    // Nothing was written beside the decode folder, the newsrc and the log files.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir)) {
+        const std::string path = entry.path().string();
+        const bool allowed =
+            path.rfind(settings.m_DecodeDir, 0) == 0 ||
+            path == settings.m_DecodeDir.substr(0, settings.m_DecodeDir.size() - 1) ||
+            entry.path().extension() == ".log" ||
+            path.find("news.example.newsrc") != std::string::npos;
+        EXPECT_TRUE(allowed) << path;
+    }
+    EXPECT_FALSE(Exists(m_dir + "/up.bin"));
+    EXPECT_EQ(visited.size(), 19u);
+    EXPECT_GT(files, 0u);
 }
