@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <optional>
 
 #include "engine/HeaderParsing.h"
 #include "engine/IArticleList.h"
@@ -866,7 +867,7 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
         return false;
     m_strFileName = base;
 
-    std::string groupDir;
+    std::optional<std::string> groupDir;
     if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
         groupDir = m_pGroup->name;
     switch (m_output.Create(m_settings.m_DecodeDir, groupDir, base)) {

@@ -60,13 +60,13 @@ OutputFile::~OutputFile() {
 }
 
 OutputFile::CreateResult OutputFile::Create(const std::string& decodeDir,
-                                            const std::string& groupDir,
+                                            const std::optional<std::string>& groupDir,
                                             const std::string& fileName) {
     Close();
     m_failed = false;
     m_path.clear();
     if (!IsPlainName(fileName) || decodeDir.find('\0') != std::string::npos ||
-        (!groupDir.empty() && !IsPlainName(groupDir)))
+        (groupDir && !IsPlainName(*groupDir)))
         return CreateResult::Failed;
 
     const std::string folderPath = decodeDir.empty() ? std::string("./") : decodeDir;
@@ -74,18 +74,18 @@ OutputFile::CreateResult OutputFile::Create(const std::string& decodeDir,
     if (folder.Get() < 0)
         return CreateResult::Failed;
     // Never through a link: a group folder must be a real folder inside the decode folder.
-    const Descriptor group(groupDir.empty() ? -1 : OpenFolder(folder.Get(), groupDir, O_NOFOLLOW));
-    if (!groupDir.empty() && group.Get() < 0)
+    const Descriptor group(groupDir ? OpenFolder(folder.Get(), *groupDir, O_NOFOLLOW) : -1);
+    if (groupDir && group.Get() < 0)
         return CreateResult::Failed;
 
     // O_EXCL: an existing file, or a link of that name, is never opened, followed or replaced.
-    const int fd = ::openat(groupDir.empty() ? folder.Get() : group.Get(), fileName.c_str(),
+    const int fd = ::openat(groupDir ? group.Get() : folder.Get(), fileName.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
     if (fd < 0)
         return errno == EEXIST ? CreateResult::AlreadyExists : CreateResult::Failed;
     m_fd = fd;
     m_path = folderPath + (folderPath.ends_with('/') ? "" : "/") +
-             (groupDir.empty() ? "" : groupDir + '/') + fileName;
+             (groupDir ? *groupDir + '/' : "") + fileName;
     m_buffer.reserve(kBufferSize);
     posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return CreateResult::Created;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,9 +17,10 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Creates decodeDir (one level) and decodeDir/groupDir when groupDir is not empty, then
-    // the file itself, new only. fileName is already cut to its base name.
-    CreateResult Create(const std::string& decodeDir, const std::string& groupDir,
+    // Creates decodeDir (one level) and decodeDir/groupDir when a group folder is asked for,
+    // then the file itself, new only. fileName is already cut to its base name. A group
+    // folder name that is not a plain name (empty included) fails.
+    CreateResult Create(const std::string& decodeDir, const std::optional<std::string>& groupDir,
                         const std::string& fileName);
 
     bool Write(const char* data, size_t size);

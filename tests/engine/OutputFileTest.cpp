@@ -44,7 +44,7 @@ class OutputFileTest : public testing::Test {
             const rlimit fileSize{limit, limit};
             setrlimit(RLIMIT_FSIZE, &fileSize);
             OutputFile file;
-            file.Create(m_dir, "", "big");
+            file.Create(m_dir, std::nullopt, "big");
             const std::string data(chunk, 'x');
             for (size_t written = 0; written < total; written += chunk) {
                 if (!file.Write(data.data(), data.size()))
@@ -64,7 +64,7 @@ class OutputFileTest : public testing::Test {
 
 TEST_F(OutputFileTest, WritesThroughTheBufferByteExact) {
     OutputFile file;
-    ASSERT_EQ(file.Create(m_dir, "", "pic.jpg"), OutputFile::CreateResult::Created);
+    ASSERT_EQ(file.Create(m_dir, std::nullopt, "pic.jpg"), OutputFile::CreateResult::Created);
     EXPECT_EQ(file.Path(), m_dir + "pic.jpg");
     std::string expected;
     for (int i = 0; i < 5000; ++i) {
@@ -88,7 +88,8 @@ TEST_F(OutputFileTest, ExistingFilesAndLinksAreNeverTouched) {
     fs::create_symlink(m_root / "missing", m_dir + "dangling.jpg");
     OutputFile file;
     for (const char* name : {"old.jpg", "link.jpg", "dangling.jpg"})
-        EXPECT_EQ(file.Create(m_dir, "", name), OutputFile::CreateResult::AlreadyExists) << name;
+        EXPECT_EQ(file.Create(m_dir, std::nullopt, name), OutputFile::CreateResult::AlreadyExists)
+            << name;
     EXPECT_EQ(Read(m_dir + "old.jpg"), "first decode");
     EXPECT_EQ(Read(m_root / "outside"), "outside");
     EXPECT_FALSE(fs::exists(m_root / "missing"));
@@ -106,8 +107,8 @@ TEST_F(OutputFileTest, NamesNeverLeaveTheDecodeFolder) {
     const std::vector<std::string> names = {"",       ".",   "..",         "../x",
                                             "/etc/x", "a/b", {"x\0/y", 4}, {"..\0z", 4}};
     for (const std::string& name : names)
-        EXPECT_EQ(file.Create(m_dir, "", name), OutputFile::CreateResult::Failed) << name;
-    const std::vector<std::string> groups = {".", "..", "a/b", "../escape", {"g\0h", 3}};
+        EXPECT_EQ(file.Create(m_dir, std::nullopt, name), OutputFile::CreateResult::Failed) << name;
+    const std::vector<std::string> groups = {"", ".", "..", "a/b", "../escape", {"g\0h", 3}};
     for (const std::string& group : groups)
         EXPECT_EQ(file.Create(m_dir, group, "f.jpg"), OutputFile::CreateResult::Failed) << group;
     // A group folder that is a link is not followed.
@@ -130,7 +131,7 @@ TEST_F(OutputFileTest, FoldersAndDeletion) {
     EXPECT_FALSE(fs::exists(m_dir + "alt.x/two.jpg"));
     EXPECT_TRUE(fs::is_regular_file(m_dir + "alt.x/pic.jpg"));
     // The decode folder is made one level deep only.
-    EXPECT_EQ(file.Create((m_root / "no/such/").string(), "", "a"),
+    EXPECT_EQ(file.Create((m_root / "no/such/").string(), std::nullopt, "a"),
               OutputFile::CreateResult::Failed);
     EXPECT_FALSE(fs::exists(m_root / "no"));
 }
