@@ -3,63 +3,99 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// The first storage is large enough for the replies of a typical read in one piece.
+constexpr std::size_t kInitialCapacity = 64 * 1024;
+
+void ReplaceNuls(char* begin, char* end) {
+    while (begin < end) {
+        auto* nul =
+            static_cast<char*>(std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)));
+        if (nul == nullptr)
+            return;
+        *nul = ' ';
+        begin = nul + 1;
+    }
+}
+
+} // namespace
+
 void CLineBuffer::Append(const char* data, std::size_t size) {
     char* target = Reserve(size);
-    std::memcpy(target, data, size);
+    if (size > 0)
+        std::memcpy(target, data, size);
     Commit(size);
 }
 
+// The undelivered bytes move to the front only when the free space behind them is too
+// small and at least half the storage has been delivered, so every byte is moved at most
+// about once; the storage doubles when the undelivered bytes would fill more than half.
 char* CLineBuffer::Reserve(std::size_t size) {
-    m_nReserved = m_data.size();
-    m_data.resize(m_nReserved + size);
-    return m_data.data() + m_nReserved;
+    const std::size_t pending = Pending();
+    if (m_nSize + size > m_nCapacity) {
+        if (pending + size > m_nCapacity / 2) {
+            const std::size_t capacity =
+                std::max({kInitialCapacity, 2 * (pending + size), m_nCapacity});
+            auto data = std::make_unique_for_overwrite<char[]>(capacity);
+            if (pending > 0)
+                std::memcpy(data.get(), m_data.get() + m_nRead, pending);
+            m_data = std::move(data);
+            m_nCapacity = capacity;
+        } else if (pending > 0) {
+            std::memmove(m_data.get(), m_data.get() + m_nRead, pending);
+        }
+        m_nScanned -= std::min(m_nScanned, m_nRead);
+        m_nRead = 0;
+        m_nSize = pending;
+    }
+    m_nReserved = m_nSize;
+    return m_data.get() + m_nReserved;
 }
 
 void CLineBuffer::Commit(std::size_t written) {
-    m_data.resize(m_nReserved + written);
-    auto begin = m_data.begin() + static_cast<std::ptrdiff_t>(m_nReserved);
-    std::replace(begin, m_data.end(), '\0', ' ');
+    m_nSize = std::min(m_nReserved + written, m_nCapacity);
+    ReplaceNuls(m_data.get() + m_nReserved, m_data.get() + m_nSize);
+    m_nReserved = m_nSize;
 }
 
+// A line ends at an LF whose preceding byte (inside the undelivered ones) is a CR.
 std::size_t CLineBuffer::FindLineEnd() {
+    const char* data = m_data.get();
     std::size_t from = std::max(m_nRead, m_nScanned);
-    std::size_t end = m_data.find("\r\n", from);
-    if (end != std::string::npos)
-        return end;
-    // A CR at the very end may still be followed by its LF.
-    if (m_data.size() > from)
-        m_nScanned = m_data.size() - 1;
-    return std::string::npos;
+    while (from < m_nSize) {
+        const auto* lf = static_cast<const char*>(std::memchr(data + from, '\n', m_nSize - from));
+        if (lf == nullptr)
+            break;
+        const auto at = static_cast<std::size_t>(lf - data);
+        if (at > m_nRead && data[at - 1] == '\r')
+            return at - 1;
+        from = at + 1;
+    }
+    m_nScanned = m_nSize;
+    return kNoLineEnd;
 }
 
 bool CLineBuffer::HasLine() {
-    return FindLineEnd() != std::string::npos;
+    return FindLineEnd() != kNoLineEnd;
 }
 
 bool CLineBuffer::TakeLine(std::string& line) {
-    std::size_t end = FindLineEnd();
-    if (end == std::string::npos) {
-        Compact();
+    const std::size_t end = FindLineEnd();
+    if (end == kNoLineEnd) {
+        // Nothing left to deliver: the next read starts at the front again.
+        if (m_nRead == m_nSize)
+            m_nRead = m_nSize = m_nScanned = 0;
         return false;
     }
-    line.assign(m_data, m_nRead, end - m_nRead);
+    line.assign(m_data.get() + m_nRead, end - m_nRead);
     m_nRead = end + 2;
     m_nScanned = m_nRead;
     return true;
 }
 
-// Delivered bytes are dropped only when no complete line is left, so that taking a
-// line never moves the rest of the buffer.
-void CLineBuffer::Compact() {
-    if (m_nRead == 0)
-        return;
-    m_data.erase(0, m_nRead);
-    m_nScanned = m_nScanned > m_nRead ? m_nScanned - m_nRead : 0;
-    m_nRead = 0;
-}
-
 void CLineBuffer::Clear() {
-    m_data.clear();
+    m_nSize = 0;
     m_nRead = 0;
     m_nScanned = 0;
     m_nReserved = 0;

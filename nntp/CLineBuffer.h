@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 // The receive buffer of a news connection: bytes in, lines out. A line is any byte
@@ -15,7 +16,7 @@ class CLineBuffer {
     // Appends received bytes (NUL bytes turned into spaces).
     void Append(const char* data, std::size_t size);
     // Makes room for `size` bytes at the end and returns where to write them; the caller
-    // then calls Commit with the count actually written.
+    // then calls Commit with the count actually written (at most `size`).
     char* Reserve(std::size_t size);
     void Commit(std::size_t written);
 
@@ -25,16 +26,20 @@ class CLineBuffer {
     // True when the undelivered bytes hold a complete line.
     bool HasLine();
     // True when an unfinished line has grown past kMaxLineLength.
-    bool Overlong() const { return m_data.size() - m_nRead > kMaxLineLength; }
-    std::size_t Pending() const { return m_data.size() - m_nRead; }
+    bool Overlong() const { return Pending() > kMaxLineLength; }
+    std::size_t Pending() const { return m_nSize - m_nRead; }
     void Clear();
 
   private:
-    std::size_t FindLineEnd();
-    void Compact();
+    static constexpr std::size_t kNoLineEnd = static_cast<std::size_t>(-1);
 
-    std::string m_data;
+    std::size_t FindLineEnd();
+
+    // Received bytes are written straight into this storage: no zero-fill per read.
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_nCapacity = 0;
+    std::size_t m_nSize = 0;     // bytes received
     std::size_t m_nRead = 0;     // first byte not yet delivered
-    std::size_t m_nScanned = 0;  // bytes before this are known to hold no CR LF after m_nRead
+    std::size_t m_nScanned = 0;  // no LF ends a line between m_nRead and this
     std::size_t m_nReserved = 0; // start of the region handed out by Reserve
 };

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,44 @@ TEST(CLineBufferTest, SameLinesOneByteAtATime) {
     EXPECT_EQ(lines, kLines);
     buffer.Append("\r\n", 2);
     EXPECT_THAT(Drain(buffer), ElementsAre("unfinished"));
+}
+
+// Reads as the connection makes them: a reservation larger than what arrives, and only some
+// of the complete lines taken before the next read (the delivery budget ran out). Lines of
+// many lengths, some far larger than one read, must come out whole and in order.
+TEST(CLineBufferTest, LinesStayWholeWhenReadsAndDeliveriesInterleave) {
+    std::string wire;
+    std::vector<std::string> sent;
+    for (int i = 0; i < 3000; ++i) {
+        std::string line(static_cast<std::size_t>((i * 37) % 200), static_cast<char>('a' + i % 26));
+        if (i % 500 == 7)
+            line.assign(300 * 1024, 'L'); // longer than the buffer's first storage
+        if (!line.empty())
+            line[0] = i % 3 == 0 ? '\r' : line[0]; // a CR that ends no line
+        line += std::to_string(i);
+        wire += line + "\r\n";
+        sent.push_back(line);
+    }
+    CLineBuffer buffer;
+    std::vector<std::string> taken;
+    std::string line;
+    std::size_t pos = 0;
+    for (std::size_t round = 0; pos < wire.size(); ++round) {
+        const std::size_t reserve = 1 + (round * 7919) % 70000;
+        const std::size_t arrived =
+            std::min({reserve, wire.size() - pos, 1 + (round * 104729) % reserve});
+        char* target = buffer.Reserve(reserve);
+        wire.copy(target, arrived, pos);
+        buffer.Commit(arrived);
+        pos += arrived;
+        for (std::size_t n = round % 5; n > 0 && buffer.TakeLine(line); --n)
+            taken.push_back(line);
+    }
+    while (buffer.TakeLine(line))
+        taken.push_back(line);
+    EXPECT_EQ(taken.size(), sent.size());
+    EXPECT_TRUE(taken == sent);
+    EXPECT_EQ(buffer.Pending(), 0u);
 }
 
 TEST(CLineBufferTest, OverlongLineIsFlaggedNotTaken) {
