@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 namespace {
 
 // "86)C" carries "abc"; "M" announces 45 bytes.
@@ -29,6 +33,50 @@ TEST(UudecoderTest, FullLineAndStrippedTrailingCharacters) {
     EXPECT_EQ(UudecodeDataLine("!00", out), UuLineResult::Data);
     EXPECT_EQ(out, "abcA");
     EXPECT_EQ(UudecodeDataLine("!0", out), UuLineResult::Error);
+}
+
+// An encoder independent of the decoder: one sextet at a time from a bit stream, 0 written as
+// the backquote.
+std::string EncodeLine(std::string_view data) {
+    std::string line(1, static_cast<char>(' ' + data.size()));
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        uint32_t bits = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            bits =
+                (bits << 8) | (i + k < data.size() ? static_cast<unsigned char>(data[i + k]) : 0);
+        for (int shift = 18; shift >= 0; shift -= 6) {
+            const uint32_t sextet = (bits >> shift) & 0x3F;
+            line += static_cast<char>(sextet == 0 ? '`' : ' ' + sextet);
+        }
+    }
+    return line;
+}
+
+TEST(UudecoderTest, EveryByteAtEveryPositionOfEveryLength) {
+    // Lengths up to the largest a length character can announce (63); every byte value
+    // passes through every position of a line, so that each group of a line decodes its own
+    // bytes and not a neighbour's.
+    std::string data;
+    for (int i = 0; i < 256 + 63; ++i)
+        data += static_cast<char>((i * 7 + i / 256) & 0xFF);
+    for (std::size_t length = 1; length <= 63; ++length) {
+        for (std::size_t start = 0; start + length <= data.size(); start += 5) {
+            const std::string_view bytes = std::string_view(data).substr(start, length);
+            std::string out = "x";
+            ASSERT_EQ(UudecodeDataLine(EncodeLine(bytes), out), UuLineResult::Data) << length;
+            ASSERT_EQ(std::string_view(out).substr(1), bytes)
+                << "length " << length << " at " << start;
+            ASSERT_EQ(out[0], 'x') << "what was in the output before is kept";
+        }
+    }
+    // A character and the one 64 above it carry the same six bits, data characters included
+    // (some encoders write lowercase letters or bytes above 127).
+    std::string shifted = Repeat("M", 1) + Repeat("86)C", 15);
+    for (std::size_t i = 1; i < shifted.size(); i += 3)
+        shifted[i] = static_cast<char>(shifted[i] + (i % 2 ? 64 : 128));
+    std::string out;
+    ASSERT_EQ(UudecodeDataLine(shifted, out), UuLineResult::Data);
+    EXPECT_EQ(out, Repeat("abc", 15));
 }
 
 TEST(UudecoderTest, EndIgnoredAndInvalidLines) {
