@@ -6,6 +6,8 @@ namespace {
 
 // Redraws for line counts are limited to ten a second; a terminal cannot show more.
 constexpr auto kMinimumRedrawInterval = std::chrono::milliseconds(100);
+// Throttled updates come once per body line; the clock is read only at every this many.
+constexpr unsigned kUpdatesPerClockCheck = 32;
 constexpr uint32_t kNoLinesHeader = 0xffffffffu;
 constexpr const char* kEraseLine = "\r\033[K";
 
@@ -56,7 +58,7 @@ std::string CConsoleProgress::StatusText() const {
     if (m_uLines != 0) {
         text += "  lines " + std::to_string(m_uLines);
         if (m_uExpected != kNoLinesHeader)
-            text += "/" + std::to_string(m_uExpected);
+            text.append("/").append(std::to_string(m_uExpected));
     }
     return FitColumns(text, m_uColumns - 1);
 }
@@ -82,6 +84,9 @@ void CConsoleProgress::Draw() {
 }
 
 void CConsoleProgress::DrawThrottled() {
+    if (!m_bEnabled || ++m_nThrottled < kUpdatesPerClockCheck)
+        return;
+    m_nThrottled = 0;
     if (std::chrono::steady_clock::now() - m_lastDraw < kMinimumRedrawInterval)
         return;
     Draw();

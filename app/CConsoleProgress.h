@@ -38,6 +38,7 @@ class CConsoleProgress : public IProgressPanel {
     std::size_t m_uColumns;
     bool m_bShown = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
+    unsigned m_nThrottled = 0; // throttled updates since the clock was last read
 
     std::string m_strGroup;
     uint32_t m_uArticle = 0;
