@@ -25,6 +25,10 @@
 namespace {
 
 constexpr uint32_t kMissingPart = 0xFFFFFFFFu;
+// Decoded bytes are handed to the output file in blocks of at least this size rather than
+// line by line: one call and one copy per block, and a block this large goes to the file
+// without being copied into its buffer.
+constexpr size_t kDecodedBlock = 64 * 1024;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -635,14 +639,13 @@ void CExtractionRun::UudecodeLine(std::string_view line, bool end) {
         m_bSkipBanner = false;
     }
 
-    m_decoded.clear();
     switch (UudecodeDataLine(line, m_decoded)) {
     case UuLineResult::Ignored:
         return;
     case UuLineResult::Error:
         return UudecodeFailed();
     case UuLineResult::Data:
-        if (!m_output.Write(m_decoded.data(), m_decoded.size()))
+        if (!HandOverDecoded(kDecodedBlock))
             UudecodeFailed();
         return;
     case UuLineResult::EndOfData:
@@ -708,15 +711,13 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
         return;
     }
 
-    bool written;
     if (m_encoding == Encoding::Raw) {
-        written = m_output.WriteLine(line);
+        m_decoded.append(line);
+        m_decoded += '\n';
     } else {
-        m_decoded.clear();
         m_base64.DecodeLine(line, m_decoded);
-        written = m_output.Write(m_decoded.data(), m_decoded.size());
     }
-    if (written)
+    if (HandOverDecoded(kDecodedBlock))
         return;
     CloseOutputFile(true);
     LogMessage(ids::kDecodeError, m_strFileName);
@@ -866,6 +867,7 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
     if (KillMatch(2, base))
         return false;
     m_strFileName = base;
+    m_decoded.clear();
 
     std::optional<std::string> groupDir;
     if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
@@ -891,7 +893,8 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
 // Closes a completely decoded file. Data that could not be flushed makes it a failed decode.
 void CExtractionRun::FinishOutputFile() {
     const std::string path = m_output.Path();
-    if (m_output.Close())
+    const bool handedOver = HandOverDecoded(0);
+    if (m_output.Close() && handedOver)
         return;
     LogMessage(ids::kDecodeError, m_strFileName);
     if (m_settings.m_bDeleteFails) {
@@ -904,10 +907,23 @@ void CExtractionRun::FinishOutputFile() {
 void CExtractionRun::CloseOutputFile(bool failed) {
     if (!m_output.IsOpen())
         return;
-    if (failed && m_settings.m_bDeleteFails)
+    if (failed && m_settings.m_bDeleteFails) {
+        m_decoded.clear();
         m_output.CloseAndDelete();
-    else
-        m_output.Close();
+        return;
+    }
+    HandOverDecoded(0);
+    m_output.Close();
+}
+
+// Writes the decoded bytes held back once they reach `atLeast` bytes; false when the write
+// failed.
+bool CExtractionRun::HandOverDecoded(size_t atLeast) {
+    if (m_decoded.empty() || m_decoded.size() < atLeast)
+        return true;
+    const bool written = m_output.Write(m_decoded.data(), m_decoded.size());
+    m_decoded.clear();
+    return written;
 }
 
 void CExtractionRun::LogMessage(unsigned id) {

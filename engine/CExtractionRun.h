@@ -139,6 +139,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool CreateOutputFile(std::string_view name);
     void CloseOutputFile(bool failed);
     void FinishOutputFile();
+    bool HandOverDecoded(size_t atLeast);
     void ReleasePartSet() { m_partTable.clear(); }
     void LoadMimeTable();
     void OpenLogFile();
@@ -190,5 +191,5 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool m_bPartHeaders = false;
     Base64Decoder m_base64;
     bool m_bSkipBanner = false; // a later part has not shown a data line yet
-    std::string m_decoded;      // scratch for one line's decoded bytes
+    std::string m_decoded;      // decoded bytes not yet handed to m_output
 };

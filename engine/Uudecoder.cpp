@@ -9,8 +9,6 @@ namespace {
 
 constexpr unsigned char kBlank = ' ';
 constexpr unsigned char kBackquote = '`';
-// The groups of the longest line: its length character counts at most 63 bytes.
-constexpr size_t kMaxGroups = 21;
 
 // Six bits of one character: its code minus 32, modulo 64 (so the backquote stands for 0).
 inline uint32_t Sextet(unsigned char c) {
@@ -84,18 +82,19 @@ UuLineResult UudecodeDataLine(std::string_view line, std::string& out) {
     const size_t groups = static_cast<size_t>(count + 2) / 3;
     const auto* in = reinterpret_cast<const unsigned char*>(line.data()) + 1;
     const size_t available = line.size() - 1;
-    // At most 21 groups (a count of 63), and room for the last two-group write; decoded here,
-    // then appended without a zero-fill.
-    char decoded[kMaxGroups * 3 + 2];
+    // Decoded in place, with room for the last two-group write, then cut to the byte count.
+    const size_t start = out.size();
+    out.resize(start + groups * 3 + 2);
+    char* dest = out.data() + start;
     // Whole groups straight from the line; a last group cut short is padded with blanks.
     const size_t whole = std::min(groups, available / 4);
-    DecodeGroups(in, decoded, whole);
+    DecodeGroups(in, dest, whole);
     if (whole < groups) {
         unsigned char last[4] = {kBlank, kBlank, kBlank, kBlank};
         std::memcpy(last, in + whole * 4, available - whole * 4);
-        DecodeGroup(last, decoded + whole * 3);
+        DecodeGroup(last, dest + whole * 3);
     }
-    out.append(decoded, static_cast<size_t>(count));
+    out.resize(start + static_cast<size_t>(count));
     return UuLineResult::Data;
 }
 
