@@ -148,6 +148,32 @@ TEST_F(RunDecodeTest, ShortAndBrokenUuencodedFilesAreReportedAndDeletedWhenAsked
     EXPECT_TRUE(Exists(DecodePath("single.bin")));
 }
 
+// Decoded bytes reach the file in blocks; a decode that fails part-way, with failed files kept,
+// still holds every byte decoded before the failure, and none of them reaches the next file.
+TEST_F(RunDecodeTest, KeptFailedDecodesHoldEveryByteBeforeTheFailure) {
+    settings.m_bDeleteFails = false;
+    const std::string broken = wire::Bytes(100000, 21), next = wire::Bytes(1000, 22),
+                      cut = wire::Bytes(70000, 23);
+    std::vector<std::string> brokenBody = wire::Uuencode("broken.bin", broken);
+    brokenBody.insert(brokenBody.end() - 2, "a0000"); // a length character out of range
+    std::vector<std::string> cutBody = wire::Uuencode("cut.bin", cut);
+    cutBody.resize(cutBody.size() - 2); // the body ends before the data does
+    Connect();
+    Group("alt.bin", 1, 3);
+    Fetch({1, "broken.bin (1/1)"}, brokenBody);
+    Fetch({2, "next.bin (1/1)"}, wire::Uuencode("next.bin", next));
+    Fetch({3, "cut.bin (1/1)"}, cutBody);
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Error during file decode of: broken.bin",
+                            "Short file error during file decode of: cut.bin", kDone));
+    EXPECT_TRUE(ReadFile(DecodePath("broken.bin")) == broken);
+    EXPECT_TRUE(ReadFile(DecodePath("next.bin")) == next);
+    EXPECT_TRUE(ReadFile(DecodePath("cut.bin")) == cut);
+}
+
 TEST_F(RunDecodeTest, DotStuffedDataLinesDecodeAsSent) {
     // 59 bytes: the second line carries 14 bytes, so its length character is a period and
     // the server doubles it.
