@@ -74,7 +74,10 @@ CExtractionRun::CExtractionRun(CProfile& profile, ServerTableList& servers, CSet
     : m_profile(profile), m_servers(servers), m_settings(settings), m_killRules(killRules),
       m_factory(std::move(factory)), m_logList(logList), m_articleList(articleList),
       m_progress(progress), m_host(host), m_programFolder(std::move(programFolder)),
-      m_clock([] { return std::time(nullptr); }), m_pSetPos(m_pending.end()) {}
+      m_clock([] { return std::time(nullptr); }) {
+    // m_pending is constructed after m_pSetPos: its end is only known here.
+    m_pSetPos = m_pending.end();
+}
 
 CExtractionRun::~CExtractionRun() {
     // A run still going when the owner goes away loses its partly written file, as on a stop.
