@@ -10,7 +10,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] ||
-    targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard)
+    targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard FuzzRunBody)
 build=${GW_FUZZ_BUILD:-build-fuzz}
 compiler=${CXX_FUZZ:-clang++-14}
 
