@@ -920,8 +920,10 @@ void CExtractionRun::CloseOutputFile(bool failed) {
 }
 
 // Writes the decoded bytes held back once they reach `atLeast` bytes; false when the write
-// failed.
+// failed. Bytes left from a file that is no longer open (a stopped run) are dropped.
 bool CExtractionRun::HandOverDecoded(size_t atLeast) {
+    if (!m_output.IsOpen())
+        m_decoded.clear();
     if (m_decoded.empty() || m_decoded.size() < atLeast)
         return true;
     const bool written = m_output.Write(m_decoded.data(), m_decoded.size());
