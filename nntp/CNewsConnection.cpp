@@ -119,11 +119,9 @@ void CNewsConnection::ReleaseSocket() {
 }
 
 void CNewsConnection::Reset() {
+    // A lookup in flight is left to finish: the generation check drops its result. Aborting
+    // it would leak the result's slot object inside Qt.
     ++m_nGeneration;
-    if (m_nLookupId >= 0) {
-        QHostInfo::abortHostLookup(m_nLookupId);
-        m_nLookupId = -1;
-    }
     ReleaseSocket();
     m_ePhase = Phase::Closed;
     m_timer.stop();
@@ -233,7 +231,7 @@ void CNewsConnection::Start() {
                 BeginConnect({literal});
         });
     } else {
-        m_nLookupId = QHostInfo::lookupHost(
+        QHostInfo::lookupHost(
             QString::fromStdString(m_strServer), this,
             [this, generation](const QHostInfo& info) { OnLookupDone(info, generation); });
     }
@@ -243,7 +241,6 @@ void CNewsConnection::Start() {
 void CNewsConnection::OnLookupDone(const QHostInfo& info, unsigned generation) {
     if (generation != m_nGeneration || m_ePhase != Phase::LookingUp)
         return;
-    m_nLookupId = -1;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
         m_ePhase = Phase::Closed;
         int error = WinsockErrors::FromLookupError(info.error());

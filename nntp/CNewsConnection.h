@@ -112,7 +112,6 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
 
     CLineBuffer m_buffer;
     int m_nTimeout = 30000;
-    int m_nLookupId = -1;
     QTcpSocket* m_pSocket = nullptr;
     Phase m_ePhase = Phase::Closed;
     bool m_bBlocking = false;
