@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "OptionsTestHome.h"
+#include "support/ProfileHome.h"
 #include "options/CAtomicFileWriter.h"
 
 namespace {
@@ -16,7 +16,7 @@ std::size_t FilesIn(const std::string& folder) {
 }
 
 TEST(AtomicFileWriterTest, TargetChangesOnlyAtCommit) {
-    OptionsTestHome home;
+    ProfileHome home;
     const std::string path = home / "data";
     WriteFile(path, "old\n");
     {
@@ -35,7 +35,7 @@ TEST(AtomicFileWriterTest, TargetChangesOnlyAtCommit) {
 }
 
 TEST(AtomicFileWriterTest, BackupReceivesThePreviousContent) {
-    OptionsTestHome home;
+    ProfileHome home;
     const std::string path = home / "data";
     const std::string backup = path + ".backup";
     WriteFile(path, "one");
@@ -49,7 +49,7 @@ TEST(AtomicFileWriterTest, BackupReceivesThePreviousContent) {
 }
 
 TEST(AtomicFileWriterTest, ReplacementKeepsTheFileModeAndSymbolicLinks) {
-    OptionsTestHome home;
+    ProfileHome home;
     const std::string path = home / "data";
     WriteFile(path, "x");
     ::chmod(path.c_str(), 0640);

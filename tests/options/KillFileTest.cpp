@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "OptionsTestHome.h"
+#include "support/ProfileHome.h"
 #include "options/CKillFile.h"
 
 namespace {
 
-std::vector<KillRule> ReadText(const OptionsTestHome& home, const std::string& text) {
+std::vector<KillRule> ReadText(const ProfileHome& home, const std::string& text) {
     const std::string path = home / CKillFile::kFileName;
     WriteFile(path, text);
     std::vector<KillRule> rules;
@@ -14,7 +14,7 @@ std::vector<KillRule> ReadText(const OptionsTestHome& home, const std::string& t
 }
 
 TEST(KillFileTest, LinesSplitAtTheFirstCommaOnly) {
-    OptionsTestHome home;
+    ProfileHome home;
     const auto rules = ReadText(home, "1,*sale*, cheap\n"
                                       "2,\n"
                                       "0,Spam?Bot\r\n"
@@ -26,13 +26,13 @@ TEST(KillFileTest, LinesSplitAtTheFirstCommaOnly) {
 }
 
 TEST(KillFileTest, LinesWithoutAFieldCodeAreSkipped) {
-    OptionsTestHome home;
+    ProfileHome home;
     const auto rules = ReadText(home, "\n,,,\nabc,pattern\n\r\n 0,kept\n");
     EXPECT_EQ(rules, (std::vector<KillRule>{{0, "kept"}}));
 }
 
 TEST(KillFileTest, ReadingAppendsAndAMissingFileAddsNothing) {
-    OptionsTestHome home;
+    ProfileHome home;
     std::vector<KillRule> rules{{0, "first"}};
     CKillFile::Read(home / "absent.killfile", rules);
     EXPECT_EQ(rules.size(), 1u);
@@ -42,7 +42,7 @@ TEST(KillFileTest, ReadingAppendsAndAMissingFileAddsNothing) {
 }
 
 TEST(KillFileTest, WriteRoundTripsAndFailureKeepsTheOldFile) {
-    OptionsTestHome home;
+    ProfileHome home;
     const std::string path = home / CKillFile::kFileName;
     const std::vector<KillRule> rules{{1, "x"}, {0, "y,z"}, {2, ""}};
     ASSERT_TRUE(CKillFile::Write(path, rules));

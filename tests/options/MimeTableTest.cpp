@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "OptionsTestHome.h"
+#include "support/ProfileHome.h"
 #include "options/CMimeTable.h"
 
 namespace {
@@ -14,7 +14,7 @@ std::vector<std::pair<std::string, uint32_t>> Rows(const CHive& hive) {
 }
 
 TEST(MimeTableTest, RowsFollowValueCreationOrder) {
-    OptionsTestHome home;
+    ProfileHome home;
     EXPECT_TRUE(Rows(home.hive).empty()) << "a missing key gives an empty table";
     home.hive.SetDword(CMimeTable::kKey, "video", 0);
     home.hive.SetDword(CMimeTable::kKey, "image/jpeg", 1);
@@ -25,7 +25,7 @@ TEST(MimeTableTest, RowsFollowValueCreationOrder) {
 }
 
 TEST(MimeTableTest, EnumerationStopsAtTheFirstValueThatDoesNotFit) {
-    OptionsTestHome home;
+    ProfileHome home;
     home.hive.SetDword(CMimeTable::kKey, "text", 1);
     home.hive.SetDword(CMimeTable::kKey, std::string(999, 'n'), 1);
     home.hive.SetDword(CMimeTable::kKey, std::string(1000, 'x'), 1);
@@ -34,7 +34,7 @@ TEST(MimeTableTest, EnumerationStopsAtTheFirstValueThatDoesNotFit) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].first, "text");
 
-    OptionsTestHome other;
+    ProfileHome other;
     other.hive.SetDword(CMimeTable::kKey, "image", 1);
     other.hive.SetBinary(CMimeTable::kKey, "wide", std::string(5, '\1'));
     other.hive.SetDword(CMimeTable::kKey, "video", 1);

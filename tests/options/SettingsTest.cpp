@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "OptionsTestHome.h"
+#include "support/ProfileHome.h"
 #include "options/CSettings.h"
 
 namespace {
@@ -8,7 +8,7 @@ namespace {
 const std::string kSettingsKey = "Software\\Hollowfen\\Gleanwick\\Settings";
 
 TEST(SettingsTest, EmptyRegistryGivesTheDefaults) {
-    OptionsTestHome home;
+    ProfileHome home;
     CSettings settings;
     settings.Load(home.profile);
     EXPECT_EQ(settings.m_DecodeDir, home / "Decodes/");
@@ -23,7 +23,7 @@ TEST(SettingsTest, EmptyRegistryGivesTheDefaults) {
 }
 
 TEST(SettingsTest, AnyNonZeroNumberIsOnAndIsWrittenBackAsOne) {
-    OptionsTestHome home;
+    ProfileHome home;
     home.profile.WriteProfileInt("Settings", "m_bLog", 7);
     home.profile.WriteProfileInt("Settings", "m_bDeleteFails", 0);
     home.profile.WriteProfileString("Settings", "m_DecodeDir", "/data/news/");
@@ -39,7 +39,7 @@ TEST(SettingsTest, AnyNonZeroNumberIsOnAndIsWrittenBackAsOne) {
 }
 
 TEST(SettingsTest, SaveWritesEveryValueInTableOrderAndLoadReadsThemBack) {
-    OptionsTestHome home;
+    ProfileHome home;
     CSettings saved;
     saved.m_bDecodeReplies = true;
     saved.m_bGroupDirs = true;

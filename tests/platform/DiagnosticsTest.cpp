@@ -1,5 +1,5 @@
 #include "platform/Diagnostics.h"
-#include "TempFolder.h"
+#include "support/TempHome.h"
 #include "platform/SystemSections.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "TempFolder.h"
+#include "support/TempHome.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "platform/ProgramFolder.h"

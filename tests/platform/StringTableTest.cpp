@@ -1,4 +1,4 @@
-#include "TempFolder.h"
+#include "support/TempHome.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 

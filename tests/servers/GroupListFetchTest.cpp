@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "TestHome.h"
+#include "support/ProfileHome.h"
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"
 #include "servers/IGroupListHost.h"
@@ -131,7 +131,7 @@ class GroupListFetchTest : public ::testing::Test {
     }
 
     std::string m_strStart = LocalStamp();
-    TestHome home;
+    ProfileHome home;
     Script script;
     ScriptedHost host{script};
     CGroupTable table{home.profile, kServer};

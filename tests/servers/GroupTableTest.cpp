@@ -4,7 +4,7 @@
 #include <map>
 #include <random>
 
-#include "TestHome.h"
+#include "support/ProfileHome.h"
 #include "servers/CGroupTable.h"
 
 namespace {
@@ -24,7 +24,7 @@ std::unique_ptr<GroupRecord> Record(std::string name, uint32_t last = 0) {
 
 class GroupTableTest : public ::testing::Test {
   protected:
-    TestHome home;
+    ProfileHome home;
     CGroupTable table{home.profile, "news.example.com"};
 };
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TestHome.h"
+#include "support/ProfileHome.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
 #include "servers/CGroupTable.h"
@@ -26,7 +26,7 @@ class NewsrcTest : public ::testing::Test {
         return ReadFile(NewsrcPath());
     }
 
-    TestHome home;
+    ProfileHome home;
 };
 
 TEST_F(NewsrcTest, FileWrittenByTheProgramLoadsAndSavesUnchanged) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TestHome.h"
+#include "support/ProfileHome.h"
 #include "servers/CServerRecord.h"
 
 namespace {
@@ -8,7 +8,7 @@ namespace {
 const std::string kServersKey = "Software\\Hollowfen\\Gleanwick\\Servers";
 
 TEST(ServerRecordTest, AbsentValuesReadAsDefaults) {
-    TestHome home;
+    ProfileHome home;
     home.hive.CreateKey(kServersKey + "\\bare.example.com");
     const CServerRecord::Settings settings = CServerRecord(home.profile, "bare.example.com").Read();
     EXPECT_EQ(settings.uPort, 119u);
@@ -19,7 +19,7 @@ TEST(ServerRecordTest, AbsentValuesReadAsDefaults) {
 }
 
 TEST(ServerRecordTest, WriteCreatesTheKeyInTheGivenValueOrder) {
-    TestHome home;
+    ProfileHome home;
     CServerRecord record(home.profile, "news.example.com");
     CServerRecord::Settings settings;
     settings.bLoginRequired = true;
@@ -43,7 +43,7 @@ TEST(ServerRecordTest, WriteCreatesTheKeyInTheGivenValueOrder) {
 }
 
 TEST(ServerRecordTest, EnumerateInHiveOrderAndRemoveWithAllValues) {
-    TestHome home;
+    ProfileHome home;
     EXPECT_TRUE(CServerRecord::Enumerate(home.hive).empty()) << "no Servers key: no servers";
 
     for (const char* name : {"news.b.org", "News.A.org", "news.c.org"}) {
