@@ -150,8 +150,9 @@ struct Folders {
     std::string decode; // root + "Decodes/"
 };
 
+// Never destroyed: the exit handler that removes the folder runs after static destructors.
 const Folders& TheFolders() {
-    static const Folders folders = [] {
+    static const Folders& folders = *new Folders([] {
         char pattern[] = "/tmp/gw-fuzzrun-XXXXXX";
         const char* made = mkdtemp(pattern);
         if (made == nullptr)
@@ -164,7 +165,7 @@ const Folders& TheFolders() {
             fs::remove_all(TheFolders().root, ignored);
         });
         return f;
-    }();
+    }());
     return folders;
 }
 
