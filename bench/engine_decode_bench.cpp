@@ -32,6 +32,7 @@
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
+#include "tests/support/NullRunPanes.h"
 
 extern char** environ;
 
@@ -201,24 +202,6 @@ struct QuietLog : ILogList {
     void AddLine(const std::string& text) override { lines.push_back(text); }
     void ResetContent() override { lines.clear(); }
 };
-struct QuietArticles : IArticleList {
-    void AddArticle(const std::string&, uint32_t, const std::string&, const std::string&) override {
-    }
-    void DeleteAllItems() override {}
-};
-struct QuietProgress : IProgressPanel {
-    void SetGroup(const std::string&) override {}
-    void SetGroupProgress(uint32_t, uint32_t, uint32_t) override {}
-    void SetArticle(const std::string&, const std::string&, const std::string&,
-                    const std::string&) override {}
-    void SetMultipart(int, int) override {}
-    void SetArticleProgress(uint32_t, uint32_t) override {}
-};
-struct QuietHost : IRunHost {
-    bool LogonPrompt(const std::string&) override { return false; }
-    void PostCommand(unsigned) override {}
-    void SaveSettings() override {}
-};
 
 // A body streamed from a file: lines [first, first + count) of the reader, dot-stuffed.
 Reply Body(std::shared_ptr<LineReader> reader, size_t count, bool toEnd) {
@@ -259,9 +242,9 @@ Figures RunEngine(const std::string& folder, BenchServer& server, uint32_t artic
     settings.m_DecodeDir = folder + "/decoded/";
     std::vector<KillRule> kills;
     QuietLog log;
-    QuietArticles articleList;
-    QuietProgress progress;
-    QuietHost host;
+    NullArticleList articleList;
+    NullProgressPanel progress;
+    NullRunHost host;
     auto baseAnswer = server.answer;
     server.answer = [&](const std::string& command) -> Reply {
         if (command == "MODE READER")

@@ -33,6 +33,7 @@
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
 #include "servers/GroupRecord.h"
+#include "tests/support/NullRunPanes.h"
 
 namespace fs = std::filesystem;
 
@@ -52,24 +53,6 @@ constexpr size_t kMaxLinesFed = 200000;
 struct NullLog : ILogList {
     void AddLine(const std::string&) override {}
     void ResetContent() override {}
-};
-struct NullArticles : IArticleList {
-    void AddArticle(const std::string&, uint32_t, const std::string&, const std::string&) override {
-    }
-    void DeleteAllItems() override {}
-};
-struct NullProgress : IProgressPanel {
-    void SetGroup(const std::string&) override {}
-    void SetGroupProgress(uint32_t, uint32_t, uint32_t) override {}
-    void SetArticle(const std::string&, const std::string&, const std::string&,
-                    const std::string&) override {}
-    void SetMultipart(int, int) override {}
-    void SetArticleProgress(uint32_t, uint32_t) override {}
-};
-struct NullHost : IRunHost {
-    bool LogonPrompt(const std::string&) override { return false; }
-    void PostCommand(unsigned) override {}
-    void SaveSettings() override {}
 };
 
 struct Article {
@@ -288,9 +271,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         newsrc = servers.back()->GetNewsrcPath();
         std::vector<KillRule> kills;
         NullLog log;
-        NullArticles articleList;
-        NullProgress progress;
-        NullHost host;
+        NullArticleList articleList;
+        NullProgressPanel progress;
+        NullRunHost host;
         CExtractionRun run(
             profile, servers, settings, kills,
             [&server](const std::string&, CSocketOwnerWnd&) {
