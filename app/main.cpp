@@ -60,6 +60,11 @@ int RunSummary(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupLis
 
 int main(int argc, char** argv) {
     const CMainCommandLineInfo commandLine = CMainCommandLineInfo::Parse(argc, argv);
+    // Without a display nothing needs the GLib main loop, and Qt's own event dispatcher does
+    // not wake itself through a pipe each time a socket notifier is switched on or off, which
+    // the connection does for every read.
+    if (commandLine.m_bHeadless && !qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication qtApp(argc, argv);
     QCoreApplication::setApplicationName("Gleanwick");
 

@@ -25,10 +25,11 @@
 namespace {
 
 constexpr uint32_t kMissingPart = 0xFFFFFFFFu;
-// Decoded bytes are handed to the output file in blocks of at least this size rather than
-// line by line: one call and one copy per block, and a block this large goes to the file
-// without being copied into its buffer.
-constexpr size_t kDecodedBlock = 64 * 1024;
+// Decoded bytes are held back and handed to the output file when the connection waits for the
+// server (OnIdle), so that writing the file overlaps the server's work instead of adding to
+// the time of every reply; this bound keeps a long body from holding more than this much. A
+// block this large goes to the file without being copied into its buffer.
+constexpr size_t kDecodedBlock = 1024 * 1024;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -487,7 +488,7 @@ void CExtractionRun::RequestSingleBody(bool checkLines) {
 // ---------------------------------------------------------------------------------------------
 // Lines
 
-bool CExtractionRun::OnResponseLine(std::string& line) {
+bool CExtractionRun::OnResponseLine(std::string_view line) {
     const auto code = [&line] { return ParseDecimalPrefix(line); };
     switch (m_nState) {
     case RunState::Idle:
@@ -922,13 +923,27 @@ void CExtractionRun::CloseOutputFile(bool failed) {
 // Writes the decoded bytes held back once they reach `atLeast` bytes; false when the write
 // failed. Bytes left from a file that is no longer open (a stopped run) are dropped.
 bool CExtractionRun::HandOverDecoded(size_t atLeast) {
-    if (!m_output.IsOpen())
+    if (!m_output.IsOpen()) {
         m_decoded.clear();
-    if (m_decoded.empty() || m_decoded.size() < atLeast)
+        return true;
+    }
+    // A write that failed while the connection was idle ends the decode at its next line.
+    if (m_output.Failed())
+        return false;
+    if (m_decoded.size() < atLeast || m_decoded.empty())
         return true;
     const bool written = m_output.Write(m_decoded.data(), m_decoded.size());
     m_decoded.clear();
     return written;
+}
+
+// A failed write is remembered by the file and reported by the next write of the decode or
+// when it is closed, in the state that handles it.
+void CExtractionRun::OnIdle() {
+    if (!m_output.IsOpen())
+        return;
+    if (HandOverDecoded(0))
+        m_output.Flush();
 }
 
 void CExtractionRun::LogMessage(unsigned id) {

@@ -72,7 +72,9 @@ class CExtractionRun : public CSocketOwnerWnd {
     void CatchUpCurrentGroup();
 
     void OnConnectionError(int notification, int error) override;
-    bool OnResponseLine(std::string& line) override;
+    bool OnResponseLine(std::string_view line) override;
+    // Writes the decoded bytes held back, while the server prepares its next reply.
+    void OnIdle() override;
 
     bool IsRunning() const { return m_nState != RunState::Idle; }
     bool IsCatchUp() const { return m_bCatchUp; }

@@ -26,17 +26,19 @@ class OutputFile {
     bool Write(const char* data, size_t size);
     // The line and a "\n" (raw MIME parts).
     bool WriteLine(std::string_view line);
+    // Hands the buffered bytes to the system. A failure stays with the file: every later
+    // Write, Flush and Close reports it.
+    bool Flush();
     // Flushes and closes; false when any write, the flush or the close failed (true when no
     // file is open).
     bool Close();
     // Closes and removes the file (a failed or unwanted decode).
     void CloseAndDelete();
     bool IsOpen() const { return m_fd >= 0; }
+    bool Failed() const { return m_failed; }
     const std::string& Path() const { return m_path; }
 
   private:
-    bool Flush();
-
     int m_fd = -1;
     bool m_failed = false;
     std::string m_path;

@@ -31,13 +31,19 @@ void CLineBuffer::Append(const char* data, std::size_t size) {
 // The undelivered bytes move to the front only when the free space behind them is too
 // small and at least half the storage has been delivered, so every byte is moved at most
 // about once; the storage doubles when the undelivered bytes would fill more than half.
+// Pinned storage is never written below the end of its received bytes: the undelivered
+// ones are copied to new storage instead.
 char* CLineBuffer::Reserve(std::size_t size) {
     const std::size_t pending = Pending();
+    if (pending == 0 && !Pinned()) {
+        // Nothing left to deliver: the next read starts at the front again.
+        m_nRead = m_nSize = m_nScanned = 0;
+    }
     if (m_nSize + size > m_nCapacity) {
-        if (pending + size > m_nCapacity / 2) {
+        if (pending + size > m_nCapacity / 2 || Pinned()) {
             const std::size_t capacity =
                 std::max({kInitialCapacity, 2 * (pending + size), m_nCapacity});
-            auto data = std::make_unique_for_overwrite<char[]>(capacity);
+            std::shared_ptr<char[]> data(new char[capacity]);
             if (pending > 0)
                 std::memcpy(data.get(), m_data.get() + m_nRead, pending);
             m_data = std::move(data);
@@ -80,21 +86,30 @@ bool CLineBuffer::HasLine() {
     return FindLineEnd() != kNoLineEnd;
 }
 
-bool CLineBuffer::TakeLine(std::string& line) {
+bool CLineBuffer::NextLine(std::string_view& line) {
     const std::size_t end = FindLineEnd();
-    if (end == kNoLineEnd) {
-        // Nothing left to deliver: the next read starts at the front again.
-        if (m_nRead == m_nSize)
-            m_nRead = m_nSize = m_nScanned = 0;
+    if (end == kNoLineEnd)
         return false;
-    }
-    line.assign(m_data.get() + m_nRead, end - m_nRead);
+    line = std::string_view(m_data.get() + m_nRead, end - m_nRead);
     m_nRead = end + 2;
     m_nScanned = m_nRead;
     return true;
 }
 
+bool CLineBuffer::TakeLine(std::string& line) {
+    std::string_view view;
+    if (!NextLine(view))
+        return false;
+    line.assign(view);
+    return true;
+}
+
 void CLineBuffer::Clear() {
+    // Lines handed out from pinned storage must survive: the next read gets new storage.
+    if (Pinned()) {
+        m_data.reset();
+        m_nCapacity = 0;
+    }
     m_nSize = 0;
     m_nRead = 0;
     m_nScanned = 0;

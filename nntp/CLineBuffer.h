@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // The receive buffer of a news connection: bytes in, lines out. A line is any byte
 // sequence ended by CR LF (a lone CR or LF is an ordinary byte); NUL bytes become
@@ -20,9 +21,15 @@ class CLineBuffer {
     char* Reserve(std::size_t size);
     void Commit(std::size_t written);
 
-    // Takes the next complete line, without its CR LF, into `line`; false when the
-    // undelivered bytes hold no CR LF.
+    // Takes the next complete line, without its CR LF; false when the undelivered bytes
+    // hold no CR LF. The view points into the storage: it stays valid until the next
+    // Reserve, or for as long as a pin from Pin() is held.
+    bool NextLine(std::string_view& line);
+    // The same, copied into `line`.
     bool TakeLine(std::string& line);
+    // Keeps the current storage, and every line taken from it, alive and unchanged while
+    // the returned pointer exists: Reserve then moves on to new storage instead of reusing it.
+    std::shared_ptr<const char[]> Pin() const { return m_data; }
     // True when the undelivered bytes hold a complete line.
     bool HasLine();
     // True when an unfinished line has grown past kMaxLineLength.
@@ -35,8 +42,10 @@ class CLineBuffer {
 
     std::size_t FindLineEnd();
 
+    bool Pinned() const { return m_data.use_count() > 1; }
+
     // Received bytes are written straight into this storage: no zero-fill per read.
-    std::unique_ptr<char[]> m_data;
+    std::shared_ptr<char[]> m_data;
     std::size_t m_nCapacity = 0;
     std::size_t m_nSize = 0;     // bytes received
     std::size_t m_nRead = 0;     // first byte not yet delivered

@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QNetworkProxy>
-#include <QTcpSocket>
 
 #include <algorithm>
 #include <cctype>
@@ -31,6 +30,8 @@ constexpr qint64 kDeliveryBudgetMs = 10;
 // Lines delivered between two looks at the clock: reading it costs more than handing over
 // a short line, and this many lines take far less than the budget.
 constexpr unsigned kLinesPerClockCheck = 64;
+// Most bytes taken from the kernel by one read: a whole article of ordinary size.
+constexpr qint64 kReadChunk = 256 * 1024;
 // QUIT is a courtesy: never hold a closing connection longer than this for it.
 constexpr int kQuitWriteMs = 1000;
 
@@ -96,8 +97,10 @@ std::string CNewsConnection::TraceText(std::string_view line) {
 // ---------------------------------------------------------------------------------
 // Shared
 
+// A plain QAbstractSocket of the TCP type keeps no read buffer of its own (a QTcpSocket
+// would copy every byte once more on its way to the line buffer).
 void CNewsConnection::MakeSocket() {
-    m_pSocket = new QTcpSocket;
+    m_pSocket = new QAbstractSocket(QAbstractSocket::TcpSocket, nullptr);
     m_pSocket->setProxy(QNetworkProxy::NoProxy);
     m_nPendingError = 0;
 }
@@ -107,7 +110,7 @@ void CNewsConnection::MakeSocket() {
 void CNewsConnection::ReleaseSocket() {
     if (!m_pSocket)
         return;
-    QTcpSocket* socket = m_pSocket;
+    QAbstractSocket* socket = m_pSocket;
     m_pSocket = nullptr;
     socket->disconnect(this);
     socket->abort();
@@ -172,18 +175,27 @@ void CNewsConnection::SendLine(std::string_view line) {
     ArmTimer();
 }
 
-void CNewsConnection::ReadAvailable() {
-    qint64 available = m_pSocket->bytesAvailable();
-    if (available <= 0)
-        return;
-    if (m_buffer.Overlong()) {
-        m_pSocket->skip(available);
-        return;
+// Reads whatever the kernel holds. False when the read failed, the server's close included:
+// the socket then no longer exists for Qt and its error says why.
+bool CNewsConnection::ReadAvailable() {
+    for (;;) {
+        qint64 got = 0;
+        if (m_buffer.Overlong()) {
+            // Nothing more is kept of a line that is refused anyway.
+            char discard[4096];
+            got = m_pSocket->read(discard, sizeof discard);
+        } else {
+            char* target = m_buffer.Reserve(static_cast<std::size_t>(kReadChunk));
+            got = m_pSocket->read(target, kReadChunk);
+            m_buffer.Commit(got > 0 ? static_cast<std::size_t>(got) : 0);
+        }
+        if (got < 0)
+            return false;
+        if (got == 0 || (got < kReadChunk && !m_buffer.Overlong()))
+            break;
     }
-    char* target = m_buffer.Reserve(static_cast<std::size_t>(available));
-    qint64 got = m_pSocket->read(target, available);
-    m_buffer.Commit(got > 0 ? static_cast<std::size_t>(got) : 0);
     RearmQuickAck();
+    return true;
 }
 
 void CNewsConnection::TuneSocket() {
@@ -267,9 +279,9 @@ void CNewsConnection::ConnectNextAddress(int lastError) {
         return;
     }
     MakeSocket();
-    connect(m_pSocket, &QTcpSocket::connected, this, &CNewsConnection::OnSocketConnected);
-    connect(m_pSocket, &QTcpSocket::readyRead, this, &CNewsConnection::OnSocketReadyRead);
-    connect(m_pSocket, &QTcpSocket::errorOccurred, this, &CNewsConnection::OnSocketError);
+    connect(m_pSocket, &QAbstractSocket::connected, this, &CNewsConnection::OnSocketConnected);
+    connect(m_pSocket, &QAbstractSocket::readyRead, this, &CNewsConnection::OnSocketReadyRead);
+    connect(m_pSocket, &QAbstractSocket::errorOccurred, this, &CNewsConnection::OnSocketError);
     ArmTimer();
     m_pSocket->connectToHost(m_addresses[m_nNextAddress++], m_nPort);
 }
@@ -284,7 +296,8 @@ void CNewsConnection::OnSocketConnected() {
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
-    ReadAvailable();
+    if (!ReadAvailable() && m_nPendingError == 0)
+        m_nPendingError = WinsockErrors::FromSocketError(m_pSocket->error());
     ArmTimer();
     m_pump.start();
 }
@@ -335,11 +348,14 @@ void CNewsConnection::DeliverLines() {
     clock.start();
     const std::shared_ptr<bool> alive = m_alive;
     const unsigned generation = m_nGeneration;
-    std::string line;
+    // The lines are views into the receive buffer; the pin keeps them valid while the owner
+    // handles them, even if it deletes this connection.
+    const std::shared_ptr<const char[]> pin = m_buffer.Pin();
+    std::string_view line;
     unsigned sinceCheck = 0;
-    while (m_buffer.TakeLine(line)) {
+    while (m_buffer.NextLine(line)) {
         if (g_nDebugLevel >= 5)
-            DebugTrace(5, "%s\n", line.c_str());
+            DebugTrace(5, "%s\n", std::string(line).c_str());
         m_bDelivering = true;
         const bool more = m_pOwner->OnResponseLine(line);
         if (!*alive)
@@ -370,6 +386,8 @@ void CNewsConnection::DeliverLines() {
         return;
     }
     ArmTimer();
+    // Every line received so far has been handed over; the owner may use the wait.
+    m_pOwner->OnIdle();
 }
 
 // Always the last thing a handler does: the owner may delete the connection.

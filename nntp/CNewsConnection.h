@@ -17,7 +17,6 @@
 
 class CProfile;
 class CSocketOwnerWnd;
-class QTcpSocket;
 
 // One TCP connection to one news server, named by the server name (the host name or
 // dotted address to connect to, and the registry section "Servers\<name>" of its
@@ -101,7 +100,7 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void MakeSocket();
     void ReleaseSocket();
     void Reset();
-    void ReadAvailable();
+    bool ReadAvailable();
     void SendQuit();
     void TuneSocket();
     void RearmQuickAck();
@@ -112,7 +111,8 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
 
     CLineBuffer m_buffer;
     int m_nTimeout = 30000;
-    QTcpSocket* m_pSocket = nullptr;
+    // Unbuffered: reads go from the kernel straight into m_buffer.
+    QAbstractSocket* m_pSocket = nullptr;
     Phase m_ePhase = Phase::Closed;
     bool m_bBlocking = false;
 

@@ -2,6 +2,10 @@
 // within one run and across runs, articles made by real encoders, and where files land.
 #include "RunTestSupport.h"
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -57,6 +61,28 @@ std::vector<std::vector<std::string>> SplitPosting(const std::string& name, cons
     bodies.back().push_back("end");
     return bodies;
 }
+
+// Files this process writes may not grow beyond `bytes` while it exists; a write past the
+// limit fails with EFBIG instead of raising SIGXFSZ.
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+  private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
 
 } // namespace
 
@@ -293,6 +319,50 @@ TEST_F(RunDecodeTest, SetArrivingOutOfOrderWithBannersIsDecodedInPartOrder) {
     EXPECT_THAT(progress.multipart, ElementsAre("1/3", "2/3", "3/3"));
     EXPECT_THAT(group->pending, IsEmpty());
     EXPECT_EQ(log.lines.back(), kDone);
+}
+
+// Decoded bytes are held back while a body arrives and written when the connection waits for
+// the server; a write that fails then ends the decode at the next data line.
+TEST_F(RunDecodeTest, HeldBackBytesAreWrittenWhileTheServerIsAwaited) {
+    const std::string data = wire::Bytes(45 * 30 + 7, 3);
+    const auto parts = SplitPosting("set.bin", data, 3); // 11 data lines in each of the first two
+    const auto playSet = [&](std::string& seenAfterFirst) {
+        Connect();
+        Group("alt.bin", 1, 3);
+        Head({1, "set.bin (1/3)", 10});
+        Head({2, "set.bin (2/3)", 10});
+        Head({3, "set.bin (3/3)", 10});
+        Part(1, parts[0]);
+        server.Expect("BODY 2").Then([&] {
+            run->OnIdle();
+            seenAfterFirst = ReadFile(DecodePath("set.bin"));
+        });
+    };
+
+    std::string afterFirst;
+    playSet(afterFirst);
+    server.Reply(wire::Body(parts[1]));
+    Part(3, parts[2]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(afterFirst, data.substr(0, 11 * 45));
+    EXPECT_EQ(ReadFile(DecodePath("set.bin")), data);
+
+    // Files may grow to 100 bytes only: the write while idle fails.
+    std::filesystem::remove(DecodePath("set.bin"));
+    group->last = 0;
+    log.lines.clear();
+    {
+        const ScopedFileSizeLimit limit(100);
+        playSet(afterFirst);
+        server.Reply(wire::Body(parts[1]));
+        server.Quit();
+        RunToEnd();
+    }
+    EXPECT_THAT(log.lines,
+                ElementsAre("Connecting to news.example", "Checking group alt.bin for attachments",
+                            "Error during file decode of: set.bin", kDone));
+    EXPECT_FALSE(Exists(DecodePath("set.bin")));
 }
 
 TEST_F(RunDecodeTest, RealSplitPostingDecodesAndATruncatedLastPartIsShort) {

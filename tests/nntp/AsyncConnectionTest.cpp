@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 #include <arpa/inet.h>
@@ -95,10 +96,29 @@ TEST_F(AsyncConnectionTest, LinesAreDeliveredWholeInOrderAndSplitOnlyAtCrLf) {
     EXPECT_THAT(m_owner.errors, IsEmpty());
 }
 
+// The owner hears of the wait for the server only once every complete line has reached it.
+TEST_F(AsyncConnectionTest, OwnerHearsOfTheWaitOnceEveryLineIsHandedOver) {
+    ScriptedServer server({Script()
+                               .Send("200 a\r\nb\r\n")
+                               .Pause(80)
+                               .Send("c\r\nd")
+                               .Pause(80)
+                               .Send("\r\n")
+                               .Pause(200)});
+    auto connection = StartTo(server, 5000);
+    ASSERT_TRUE(WaitForLines(4));
+    PumpFor(50);
+    ASSERT_THAT(m_owner.linesAtIdle, ::testing::Not(IsEmpty()));
+    EXPECT_EQ(m_owner.linesAtIdle.back(), 4u);
+    EXPECT_TRUE(std::is_sorted(m_owner.linesAtIdle.begin(), m_owner.linesAtIdle.end()));
+    for (std::size_t seen : m_owner.linesAtIdle)
+        EXPECT_TRUE(seen == 2 || seen == 3 || seen == 4) << seen;
+}
+
 TEST_F(AsyncConnectionTest, CommandsGoOutWithCrLfAndCloseSendsQuit) {
     ScriptedServer server({Script().Send("200 ready\r\n").Expect("MODE READER")});
     auto connection = StartTo(server, 5000);
-    m_owner.onLine = [&](std::string&) {
+    m_owner.onLine = [&](std::string_view) {
         connection->SendLine("MODE READER");
         return true;
     };
@@ -113,7 +133,7 @@ TEST_F(AsyncConnectionTest, CommandsGoOutWithCrLfAndCloseSendsQuit) {
 TEST_F(AsyncConnectionTest, OwnerThatWantsNoMoreLinesGetsNoMore) {
     ScriptedServer server({Script().Send("200 a\r\nb\r\nc\r\n")});
     auto connection = StartTo(server, 5000);
-    m_owner.onLine = [](std::string&) { return false; };
+    m_owner.onLine = [](std::string_view) { return false; };
     ASSERT_TRUE(WaitForLines(1));
     PumpFor(100);
     EXPECT_THAT(m_owner.lines, ElementsAre("200 a"));
@@ -127,7 +147,7 @@ TEST_F(AsyncConnectionTest, OwnerMayDeleteCloseOrReplaceTheConnectionInsideALine
                            Script().Send("200 replaced\r\nstale\r\n"),
                            Script().Send("201 new\r\n")});
     auto connection = StartTo(server, 5000);
-    m_owner.onLine = [&](std::string&) {
+    m_owner.onLine = [&](std::string_view) {
         connection.reset();
         return true;
     };
@@ -136,7 +156,7 @@ TEST_F(AsyncConnectionTest, OwnerMayDeleteCloseOrReplaceTheConnectionInsideALine
     EXPECT_THAT(m_owner.lines, ElementsAre("200 first"));
 
     connection = StartTo(server, 5000);
-    m_owner.onLine = [&](std::string&) {
+    m_owner.onLine = [&](std::string_view) {
         connection->Close();
         return true;
     };
@@ -145,7 +165,7 @@ TEST_F(AsyncConnectionTest, OwnerMayDeleteCloseOrReplaceTheConnectionInsideALine
     EXPECT_THAT(m_owner.lines, ElementsAre("200 first", "200 closed"));
 
     connection->Start();
-    m_owner.onLine = [&](std::string& line) {
+    m_owner.onLine = [&](std::string_view line) {
         if (line == "200 replaced") {
             connection = std::make_unique<CNewsConnection>("127.0.0.1", m_profile, &m_owner);
             connection->Start();
@@ -176,7 +196,7 @@ TEST_F(AsyncConnectionTest, NoGreetingWithinTheTimeoutIsReportedAsTimerError) {
 TEST_F(AsyncConnectionTest, ServerStallingAfterTheGreetingIsTimedOut) {
     ScriptedServer server({Script().Send("200 ready\r\n").Expect("GROUP alt.test")});
     auto connection = StartTo(server, 300);
-    m_owner.onLine = [&](std::string&) {
+    m_owner.onLine = [&](std::string_view) {
         connection->SendLine("GROUP alt.test");
         return true;
     };
@@ -197,7 +217,7 @@ TEST_F(AsyncConnectionTest, SlowButSteadyReplyIsNotTimedOut) {
     script.Send(".\r\n");
     ScriptedServer server({script});
     auto connection = StartTo(server, 700);
-    m_owner.onLine = [&](std::string& line) {
+    m_owner.onLine = [&](std::string_view line) {
         if (line == "200 ready")
             connection->SendLine("LIST");
         return true;
@@ -296,7 +316,7 @@ TEST_F(AsyncConnectionTest, BufferedLinesDoNotHoldUpTheEventLoop) {
         body += "line " + std::to_string(i) + "\r\n";
     ScriptedServer server({Script().Send(body)});
     auto connection = StartTo(server, 5000);
-    m_owner.onLine = [](std::string&) {
+    m_owner.onLine = [](std::string_view) {
         QThread::msleep(1);
         return true;
     };

@@ -107,4 +107,25 @@ TEST(CLineBufferTest, OverlongLineIsFlaggedNotTaken) {
     EXPECT_FALSE(buffer.Overlong());
 }
 
+// The connection hands out lines as views and keeps the storage pinned while the owner handles
+// them: neither later reads nor a Clear (the owner closing the connection) may change them.
+TEST(CLineBufferTest, PinnedLinesStayValidThroughLaterReadsAndClear) {
+    CLineBuffer buffer;
+    buffer.Append("first\r\nsecond\r\n", 15);
+    const auto pin = buffer.Pin();
+    std::string_view first, second;
+    ASSERT_TRUE(buffer.NextLine(first));
+    ASSERT_TRUE(buffer.NextLine(second));
+    const std::string big = std::string(200000, 'x') + "\r\n";
+    buffer.Append(big.data(), 10); // everything delivered: the front would be reused
+    buffer.Append(big.data() + 10, big.size() - 10);
+    buffer.Clear();
+    buffer.Append("third\r\n", 7);
+    EXPECT_EQ(first, "first");
+    EXPECT_EQ(second, "second");
+    std::string third;
+    ASSERT_TRUE(buffer.TakeLine(third));
+    EXPECT_EQ(third, "third");
+}
+
 } // namespace

@@ -40,7 +40,7 @@ class HeadWalker : public RecordingOwner {
     int next = 1;
     bool done = false;
 
-    bool OnResponseLine(std::string& line) override {
+    bool OnResponseLine(std::string_view line) override {
         if (line != "." && line.rfind("200 ", 0) != 0)
             return true;
         if (next > kReplies) {

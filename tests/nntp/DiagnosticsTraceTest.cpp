@@ -61,7 +61,7 @@ TEST_F(DiagnosticsTraceTest, LinesAreTracedByLevelAndThePasswordIsMasked) {
     g_nDebugLevel = 3;
     RecordingOwner owner;
     auto async = std::make_unique<CNewsConnection>("127.0.0.1", m_profile, &owner);
-    owner.onLine = [&](std::string&) {
+    owner.onLine = [&](std::string_view) {
         async->SendLine("AUTHINFO PASS s3cr3t");
         return true;
     };

@@ -53,8 +53,8 @@ void RecordingOwner::OnConnectionError(int notification, int error) {
         onError(notification, error);
 }
 
-bool RecordingOwner::OnResponseLine(std::string& line) {
-    lines.push_back(line);
+bool RecordingOwner::OnResponseLine(std::string_view line) {
+    lines.emplace_back(line);
     return onLine ? onLine(line) : true;
 }
 

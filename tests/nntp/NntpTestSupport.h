@@ -20,11 +20,13 @@ void PumpFor(int ms);
 class RecordingOwner : public CSocketOwnerWnd {
   public:
     void OnConnectionError(int notification, int error) override;
-    bool OnResponseLine(std::string& line) override;
+    bool OnResponseLine(std::string_view line) override;
+    void OnIdle() override { linesAtIdle.push_back(lines.size()); }
 
     std::vector<std::string> lines;
     std::vector<std::pair<int, int>> errors;
-    std::function<bool(std::string&)> onLine;
+    std::vector<std::size_t> linesAtIdle; // lines delivered at each OnIdle
+    std::function<bool(std::string_view)> onLine;
     std::function<void(int, int)> onError;
 };
 
