@@ -1,8 +1,12 @@
 #include "engine/Uudecoder.h"
+#include "tests/engine/UudecoderReference.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -77,6 +81,72 @@ TEST(UudecoderTest, EveryByteAtEveryPositionOfEveryLength) {
     std::string out;
     ASSERT_EQ(UudecodeDataLine(shifted, out), UuLineResult::Data);
     EXPECT_EQ(out, Repeat("abc", 15));
+}
+
+// A line in a heap block of exactly its length, so that AddressSanitizer reports any read
+// past its end (a std::string would have its terminator there).
+class ExactLine {
+  public:
+    explicit ExactLine(std::string_view text)
+        : m_data(std::make_unique<char[]>(text.size())), m_size(text.size()) {
+        if (m_size > 0)
+            std::memcpy(m_data.get(), text.data(), m_size);
+    }
+    std::string_view View() const { return {m_data.get(), m_size}; }
+
+  private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size;
+};
+
+TEST(UudecoderTest, AgreesWithTheReferenceOnEveryLengthAndLengthCharacter) {
+    // Every length character on lines of 0 to 100 characters of random bytes, high ones
+    // included, covers lines too short, a last group one or two characters short, whole
+    // groups in and around every block of the wide decoders, and characters beyond the
+    // groups; all of it appended to outputs of different sizes.
+    std::mt19937 random(1234);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    const std::string prefixes[] = {"", "x", std::string(100, 'p')};
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t length = 0; length <= 100; ++length) {
+            for (int first = 0; first < 256; ++first) {
+                std::string text(length, '\0');
+                for (char& c : text)
+                    c = static_cast<char>(anyByte(random));
+                if (length > 0)
+                    text[0] = static_cast<char>(first);
+                const ExactLine line(text);
+                std::string expected = prefixes[(length + first) % 3];
+                std::string decoded = expected;
+                const UuLineResult result = ReferenceUudecodeDataLine(line.View(), expected);
+                ASSERT_EQ(UudecodeDataLine(line.View(), decoded), result)
+                    << "length " << length << ", first " << first;
+                ASSERT_EQ(decoded, expected) << "length " << length << ", first " << first;
+                ASSERT_EQ(CouldBeUuencodedData(line.View()), result == UuLineResult::Data);
+            }
+        }
+    }
+}
+
+TEST(UudecoderTest, FullLinesInARowIntoOneOutput) {
+    // The usual case: 45-byte lines one after another into one growing output, the last one
+    // two characters short (stripped trailing blanks).
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int> dataChar(' ', '`');
+    std::string expected;
+    std::string decoded;
+    for (int i = 0; i < 2000; ++i) {
+        std::string text = "M";
+        for (int k = 0; k < 60; ++k)
+            text += static_cast<char>(dataChar(random));
+        if (i == 1999)
+            text.resize(59);
+        const ExactLine line(text);
+        ASSERT_EQ(ReferenceUudecodeDataLine(line.View(), expected), UuLineResult::Data);
+        ASSERT_EQ(UudecodeDataLine(line.View(), decoded), UuLineResult::Data) << i;
+    }
+    EXPECT_EQ(decoded.size(), 2000u * 45);
+    EXPECT_EQ(decoded, expected);
 }
 
 TEST(UudecoderTest, EndIgnoredAndInvalidLines) {

@@ -1,20 +1,33 @@
-// Body lines for the uudecoder: every line (split at '\n') as a data line and as a begin line.
+// Body lines for the uudecoder: every line (split at '\n') as a data line, checked against the
+// one-character-at-a-time reference, and as a begin line.
 #include "engine/Uudecoder.h"
+#include "tests/engine/UudecoderReference.h"
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string out;
+    std::string expected;
     size_t pos = 0;
     while (pos <= text.size()) {
         const size_t end = std::min(text.find('\n', pos), text.size());
-        // A copy of exactly the line's length, so that ASan sees any read past its end.
-        const std::string line(text.substr(pos, end - pos));
+        // A heap block of exactly the line's length, so that ASan sees any read past its end.
+        const size_t length = end - pos;
+        const auto copy = std::make_unique<char[]>(length);
+        if (length > 0)
+            std::memcpy(copy.get(), text.data() + pos, length);
+        const std::string_view line(copy.get(), length);
         pos = end + 1;
 
         const size_t before = out.size();
         const UuLineResult result = UudecodeDataLine(line, out);
+        // Both outputs hold the same before the line, so only what it added is compared.
+        if (ReferenceUudecodeDataLine(line, expected) != result || out.size() != expected.size() ||
+            out.compare(before, std::string::npos, expected, before) != 0)
+            __builtin_trap();
         if (CouldBeUuencodedData(line) != (result == UuLineResult::Data))
             __builtin_trap();
         if (result != UuLineResult::Data && out.size() != before)
@@ -28,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string name = ParseBeginLine(line);
         if (!name.empty() && (!line.starts_with("begin ") || !line.ends_with(name)))
             __builtin_trap();
-        if (out.size() > (1u << 20))
+        if (out.size() > (1u << 20)) {
             out.clear();
+            expected.clear();
+        }
     }
     return 0;
 }
