@@ -31,7 +31,7 @@ void CMainApp::InitInstance(int debugLevel) {
     g_nDebugLevel = debugLevel;
     // Creates the diagnostics file when a level is set; switches diagnostics off when it
     // cannot be created.
-    WriteSystemInformation();
+    WriteSystemInformation(m_videoCaps ? m_videoCaps() : VideoCaps{});
     WriteSocketInformation();
     CGroupTable::SetListHost(m_pListHost);
     LoadServerTables();

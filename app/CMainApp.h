@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "options/KillRule.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
+#include "platform/SystemSections.h"
 
 class IGroupListHost;
 
@@ -28,6 +30,9 @@ class CMainApp {
     // Without a user to ask (the headless mode), a logon prompt "cancelled" at start-up is a
     // refused login, reported like any other failure instead of passed over in silence.
     void SetInteractive(bool interactive) { m_bInteractive = interactive; }
+    // Where the diagnostics file's video figures come from: only a GUI application has a
+    // screen, so without a source they are all 0.
+    void SetVideoCapsSource(std::function<VideoCaps()> source) { m_videoCaps = std::move(source); }
 
     // Start-up: hive, settings migration, `debugLevel` from the command line, diagnostics
     // file, server tables, settings and kill file.
@@ -58,6 +63,7 @@ class CMainApp {
     bool SaveHive();
 
     std::ostream& m_err;
+    std::function<VideoCaps()> m_videoCaps;
     IGroupListHost* m_pListHost = nullptr;
     std::string m_strProgramFolder;
     std::string m_strKillFilePath;

@@ -49,6 +49,19 @@ TEST_F(SystemInformationTest, StartUpSectionsInOrder) {
     EXPECT_TRUE(text.ends_with("Newsgroups dialog\n"));
 }
 
+// The window's start-up hands over its screen's figures; they land in the video section.
+TEST_F(SystemInformationTest, VideoFiguresFromTheCallerAreWritten) {
+    VideoCaps caps;
+    caps.widthPixels = 1920;
+    caps.heightPixels = 1080;
+    g_nDebugLevel = 1;
+    WriteSystemInformation(caps);
+    CloseSystemInformation();
+    const std::string text = m_home.Read("GLEANWICK.DBG");
+    EXPECT_NE(text.find("Screen Width (pixels):  0x00000780\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Screen Height (pixels): 0x00000438\n"), std::string::npos) << text;
+}
+
 TEST_F(SystemInformationTest, AFileThatCannotBeCreatedSwitchesDiagnosticsOff) {
     m_home.Write("blocker", "a file where a folder should be");
     setenv("GLEANWICK_HOME", (m_home / "blocker/sub").c_str(), 1); // restored by m_home
