@@ -1,23 +1,16 @@
 #include "nntp/CLineBuffer.h"
 
+#include "nntp/LineScanner.h"
+
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 // The first storage is large enough for the replies of a typical read in one piece.
 constexpr std::size_t kInitialCapacity = 64 * 1024;
-
-void ReplaceNuls(char* begin, char* end) {
-    while (begin < end) {
-        auto* nul =
-            static_cast<char*>(std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)));
-        if (nul == nullptr)
-            return;
-        *nul = ' ';
-        begin = nul + 1;
-    }
-}
 
 } // namespace
 
@@ -37,7 +30,8 @@ char* CLineBuffer::Reserve(std::size_t size) {
     const std::size_t pending = Pending();
     if (pending == 0 && !Pinned()) {
         // Nothing left to deliver: the next read starts at the front again.
-        m_nRead = m_nSize = m_nScanned = 0;
+        ShiftDown(m_nRead);
+        m_nSize = 0;
     }
     if (m_nSize + size > m_nCapacity) {
         if (pending + size > m_nCapacity / 2 || Pinned()) {
@@ -51,48 +45,55 @@ char* CLineBuffer::Reserve(std::size_t size) {
         } else if (pending > 0) {
             std::memmove(m_data.get(), m_data.get() + m_nRead, pending);
         }
-        m_nScanned -= std::min(m_nScanned, m_nRead);
-        m_nRead = 0;
+        ShiftDown(m_nRead);
         m_nSize = pending;
     }
     m_nReserved = m_nSize;
     return m_data.get() + m_nReserved;
 }
 
+void CLineBuffer::ShiftDown(std::size_t shift) {
+    const std::size_t left = m_nEnds - m_nNextEnd;
+    for (std::size_t i = 0; i < left; ++i)
+        m_lineEnds[i] = m_lineEnds[m_nNextEnd + i] - shift;
+    m_nEnds = left;
+    m_nNextEnd = 0;
+    m_nLineStart -= shift;
+    m_nRead -= shift;
+}
+
+void CLineBuffer::ReserveEnds(std::size_t more) {
+    if (m_nEnds + more <= m_nEndCapacity)
+        return;
+    const std::size_t capacity = std::max(m_nEnds + more, 2 * m_nEndCapacity);
+    auto ends = std::make_unique_for_overwrite<std::size_t[]>(capacity);
+    std::copy(m_lineEnds.get(), m_lineEnds.get() + m_nEnds, ends.get());
+    m_lineEnds = std::move(ends);
+    m_nEndCapacity = capacity;
+}
+
 void CLineBuffer::Commit(std::size_t written) {
     m_nSize = std::min(m_nReserved + written, m_nCapacity);
-    ReplaceNuls(m_data.get() + m_nReserved, m_data.get() + m_nSize);
+    Scan(m_nReserved, m_nSize);
     m_nReserved = m_nSize;
 }
 
-// A line ends at an LF whose preceding byte (inside the undelivered ones) is a CR.
-std::size_t CLineBuffer::FindLineEnd() {
-    const char* data = m_data.get();
-    std::size_t from = std::max(m_nRead, m_nScanned);
-    while (from < m_nSize) {
-        const auto* lf = static_cast<const char*>(std::memchr(data + from, '\n', m_nSize - from));
-        if (lf == nullptr)
-            break;
-        const auto at = static_cast<std::size_t>(lf - data);
-        if (at > m_nRead && data[at - 1] == '\r')
-            return at - 1;
-        from = at + 1;
-    }
-    m_nScanned = m_nSize;
-    return kNoLineEnd;
-}
-
-bool CLineBuffer::HasLine() {
-    return FindLineEnd() != kNoLineEnd;
+void CLineBuffer::Scan(std::size_t from, std::size_t to) {
+    ReserveEnds((to - from) / 2 + 1);
+    LineScan scan{m_data.get(), m_lineEnds.get(), m_nEnds, m_nLineStart};
+    ScanLines(scan, from, to);
+    m_nEnds = scan.count;
+    m_nLineStart = scan.lineStart;
 }
 
 bool CLineBuffer::NextLine(std::string_view& line) {
-    const std::size_t end = FindLineEnd();
-    if (end == kNoLineEnd)
+    if (!HasLine())
         return false;
+    const std::size_t end = m_lineEnds[m_nNextEnd++];
     line = std::string_view(m_data.get() + m_nRead, end - m_nRead);
     m_nRead = end + 2;
-    m_nScanned = m_nRead;
+    if (!HasLine())
+        m_nEnds = m_nNextEnd = 0;
     return true;
 }
 
@@ -112,6 +113,7 @@ void CLineBuffer::Clear() {
     }
     m_nSize = 0;
     m_nRead = 0;
-    m_nScanned = 0;
+    m_nLineStart = 0;
     m_nReserved = 0;
+    m_nEnds = m_nNextEnd = 0;
 }

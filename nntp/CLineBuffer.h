@@ -8,6 +8,9 @@
 // The receive buffer of a news connection: bytes in, lines out. A line is any byte
 // sequence ended by CR LF (a lone CR or LF is an ordinary byte); NUL bytes become
 // spaces as they arrive so that a line is always a valid C string.
+//
+// Received bytes are scanned once, as they are committed: NUL bytes are replaced and the
+// ends of the lines they complete are noted, so taking a line costs no search.
 class CLineBuffer {
   public:
     // Lines longer than this are refused rather than buffered without end: nothing a
@@ -27,28 +30,36 @@ class CLineBuffer {
     bool NextLine(std::string_view& line);
     // The same, copied into `line`.
     bool TakeLine(std::string& line);
+    // True when the undelivered bytes hold a complete line.
+    bool HasLine() const { return m_nNextEnd < m_nEnds; }
     // Keeps the current storage, and every line taken from it, alive and unchanged while
     // the returned pointer exists: Reserve then moves on to new storage instead of reusing it.
     std::shared_ptr<const char[]> Pin() const { return m_data; }
-    // True when the undelivered bytes hold a complete line.
-    bool HasLine();
     // True when an unfinished line has grown past kMaxLineLength.
     bool Overlong() const { return Pending() > kMaxLineLength; }
     std::size_t Pending() const { return m_nSize - m_nRead; }
     void Clear();
 
   private:
-    static constexpr std::size_t kNoLineEnd = static_cast<std::size_t>(-1);
-
-    std::size_t FindLineEnd();
-
     bool Pinned() const { return m_data.use_count() > 1; }
+    // Replaces the NUL bytes of [from, to) and notes the line ends found there.
+    void Scan(std::size_t from, std::size_t to);
+    // Makes room for `more` line ends.
+    void ReserveEnds(std::size_t more);
+    // The undelivered bytes have moved `shift` places towards the front.
+    void ShiftDown(std::size_t shift);
 
     // Received bytes are written straight into this storage: no zero-fill per read.
     std::shared_ptr<char[]> m_data;
     std::size_t m_nCapacity = 0;
-    std::size_t m_nSize = 0;     // bytes received
-    std::size_t m_nRead = 0;     // first byte not yet delivered
-    std::size_t m_nScanned = 0;  // no LF ends a line between m_nRead and this
-    std::size_t m_nReserved = 0; // start of the region handed out by Reserve
+    std::size_t m_nSize = 0;      // bytes received
+    std::size_t m_nRead = 0;      // first byte not yet delivered
+    std::size_t m_nLineStart = 0; // first byte after the last line end noted
+    std::size_t m_nReserved = 0;  // start of the region handed out by Reserve
+    // Where the CR of each complete, undelivered line is: m_nEnds of them, from m_nNextEnd on
+    // not yet delivered.
+    std::unique_ptr<std::size_t[]> m_lineEnds;
+    std::size_t m_nEndCapacity = 0;
+    std::size_t m_nEnds = 0;
+    std::size_t m_nNextEnd = 0;
 };
