@@ -489,6 +489,8 @@ void CExtractionRun::RequestSingleBody(bool checkLines) {
 // Lines
 
 bool CExtractionRun::OnResponseLine(std::string_view line) {
+    if (TakeUuencodedDataLine(line))
+        return IsRunning();
     const auto code = [&line] { return ParseDecimalPrefix(line); };
     switch (m_nState) {
     case RunState::Idle:
@@ -663,6 +665,23 @@ void CExtractionRun::UudecodeLine(std::string_view line, bool end) {
         ReleasePartSet();
         SetState(RunState::SkippingPartRest);
     }
+}
+
+// The bulk of a run: a data line in the middle of a uuencoded file, decoded without the
+// general dispatch. Any other line, and any line whose decode is not plain data, is left to
+// it (nothing has changed then).
+bool CExtractionRun::TakeUuencodedDataLine(std::string_view line) {
+    const bool decoding =
+        m_nState == RunState::UudecodingParts || m_nState == RunState::UudecodingSingle;
+    if (!decoding || m_bSkipBanner || line.empty() || line[0] == '.')
+        return false;
+    if (UudecodeDataLine(line, m_decoded) != UuLineResult::Data)
+        return false;
+    ++m_nLineCount;
+    UpdateArticleProgress();
+    if (!HandOverDecoded(kDecodedBlock))
+        UudecodeFailed();
+    return true;
 }
 
 void CExtractionRun::UudecodeFailed() {

@@ -136,6 +136,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextPartReply(int code);
     bool StartSet(const ArticleRecord& first, std::vector<uint32_t> slots);
     void UpdateArticleProgress();
+    bool TakeUuencodedDataLine(std::string_view line);
 
     // Output.
     bool CreateOutputFile(std::string_view name);

@@ -86,17 +86,6 @@ void CLineBuffer::Scan(std::size_t from, std::size_t to) {
     m_nLineStart = scan.lineStart;
 }
 
-bool CLineBuffer::NextLine(std::string_view& line) {
-    if (!HasLine())
-        return false;
-    const std::size_t end = m_lineEnds[m_nNextEnd++];
-    line = std::string_view(m_data.get() + m_nRead, end - m_nRead);
-    m_nRead = end + 2;
-    if (!HasLine())
-        m_nEnds = m_nNextEnd = 0;
-    return true;
-}
-
 bool CLineBuffer::TakeLine(std::string& line) {
     std::string_view view;
     if (!NextLine(view))

@@ -27,7 +27,16 @@ class CLineBuffer {
     // Takes the next complete line, without its CR LF; false when the undelivered bytes
     // hold no CR LF. The view points into the storage: it stays valid until the next
     // Reserve, or for as long as a pin from Pin() is held.
-    bool NextLine(std::string_view& line);
+    bool NextLine(std::string_view& line) {
+        if (!HasLine())
+            return false;
+        const std::size_t end = m_lineEnds[m_nNextEnd++];
+        line = std::string_view(m_data.get() + m_nRead, end - m_nRead);
+        m_nRead = end + 2;
+        if (!HasLine())
+            m_nEnds = m_nNextEnd = 0;
+        return true;
+    }
     // The same, copied into `line`.
     bool TakeLine(std::string& line);
     // True when the undelivered bytes hold a complete line.
