@@ -67,10 +67,10 @@ void Base64Decoder::Reset() {
     m_carried = 0;
 }
 
-void Base64Decoder::DecodeLine(std::string_view line, std::string& out) {
-    const size_t start = out.size();
-    out.resize(start + (static_cast<size_t>(m_carried) + line.size()) / 4 * 3 + 3);
-    char* dest = out.data() + start;
+void Base64Decoder::DecodeLine(std::string_view line, ByteBuffer& out) {
+    const size_t start = out.Size();
+    char* const begin = out.Extend((static_cast<size_t>(m_carried) + line.size()) / 4 * 3 + 3);
+    char* dest = begin;
     size_t pos = 0;
     while (pos < line.size()) {
         if (m_carried == 0) {
@@ -90,5 +90,5 @@ void Base64Decoder::DecodeLine(std::string_view line, std::string& out) {
         dest = Emit(m_carry, dest);
         Reset();
     }
-    out.resize(static_cast<size_t>(dest - out.data()));
+    out.Truncate(start + static_cast<size_t>(dest - begin));
 }

@@ -735,8 +735,8 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
     }
 
     if (m_encoding == Encoding::Raw) {
-        m_decoded.append(line);
-        m_decoded += '\n';
+        m_decoded.Append(line);
+        m_decoded.Append("\n");
     } else {
         m_base64.DecodeLine(line, m_decoded);
     }
@@ -890,7 +890,7 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
     if (KillMatch(2, base))
         return false;
     m_strFileName = base;
-    m_decoded.clear();
+    m_decoded.Clear();
 
     std::optional<std::string> groupDir;
     if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
@@ -931,7 +931,7 @@ void CExtractionRun::CloseOutputFile(bool failed) {
     if (!m_output.IsOpen())
         return;
     if (failed && m_settings.m_bDeleteFails) {
-        m_decoded.clear();
+        m_decoded.Clear();
         m_output.CloseAndDelete();
         return;
     }
@@ -943,16 +943,16 @@ void CExtractionRun::CloseOutputFile(bool failed) {
 // failed. Bytes left from a file that is no longer open (a stopped run) are dropped.
 bool CExtractionRun::HandOverDecoded(size_t atLeast) {
     if (!m_output.IsOpen()) {
-        m_decoded.clear();
+        m_decoded.Clear();
         return true;
     }
     // A write that failed while the connection was idle ends the decode at its next line.
     if (m_output.Failed())
         return false;
-    if (m_decoded.size() < atLeast || m_decoded.empty())
+    if (m_decoded.Size() < atLeast || m_decoded.Empty())
         return true;
-    const bool written = m_output.Write(m_decoded.data(), m_decoded.size());
-    m_decoded.clear();
+    const bool written = m_output.Write(m_decoded.Data(), m_decoded.Size());
+    m_decoded.Clear();
     return written;
 }
 

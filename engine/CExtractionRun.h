@@ -194,5 +194,5 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool m_bPartHeaders = false;
     Base64Decoder m_base64;
     bool m_bSkipBanner = false; // a later part has not shown a data line yet
-    std::string m_decoded;      // decoded bytes not yet handed to m_output
+    ByteBuffer m_decoded;       // decoded bytes not yet handed to m_output
 };

@@ -168,7 +168,7 @@ bool EndsData(std::string_view line) {
 
 } // namespace
 
-UuLineResult UudecodeDataLine(std::string_view line, std::string& out) {
+UuLineResult UudecodeDataLine(std::string_view line, ByteBuffer& out) {
     if (line.empty())
         return UuLineResult::Ignored;
     const unsigned count = AnnouncedCount(line);
@@ -182,9 +182,8 @@ UuLineResult UudecodeDataLine(std::string_view line, std::string& out) {
     const size_t available = line.size() - 1;
     // Decoded in place, with room for the decoders' writes beyond the groups, then cut to the
     // byte count.
-    const size_t start = out.size();
-    out.resize(start + groups * 3 + kOutSlack);
-    char* dest = out.data() + start;
+    const size_t start = out.Size();
+    char* dest = out.Extend(groups * 3 + kOutSlack);
     // Whole groups straight from the line; a last group cut short is padded with blanks.
     const size_t whole = std::min(groups, available / 4);
     static const GroupDecoder decodeGroups = ChooseGroupDecoder();
@@ -194,7 +193,7 @@ UuLineResult UudecodeDataLine(std::string_view line, std::string& out) {
         std::memcpy(last, in + whole * 4, available - whole * 4);
         DecodeGroup(last, dest + whole * 3);
     }
-    out.resize(start + count);
+    out.Truncate(start + count);
     return UuLineResult::Data;
 }
 

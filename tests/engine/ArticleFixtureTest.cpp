@@ -75,7 +75,9 @@ class Driver {
     }
 
     void UuLine(const std::string& line) {
-        const UuLineResult result = UudecodeDataLine(line, m_file->bytes);
+        ByteBuffer decoded;
+        const UuLineResult result = UudecodeDataLine(line, decoded);
+        m_file->bytes += decoded.View();
         if (result == UuLineResult::EndOfData || result == UuLineResult::Error) {
             m_file->outcome = result == UuLineResult::Error ? Outcome::Error : Outcome::Complete;
             m_mode = Mode::Scan;
@@ -94,8 +96,11 @@ class Driver {
             m_mode = Mode::Scan;
         else if (m_raw)
             m_file->bytes.append(line).append("\n");
-        else
-            m_decoder.DecodeLine(line, m_file->bytes);
+        else {
+            ByteBuffer decoded;
+            m_decoder.DecodeLine(line, decoded);
+            m_file->bytes += decoded.View();
+        }
     }
 
     enum class Mode { Scan, Uu, Mime } m_mode = Mode::Scan;

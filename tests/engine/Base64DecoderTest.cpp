@@ -6,10 +6,10 @@ namespace {
 
 std::string Decode(std::initializer_list<std::string_view> lines) {
     Base64Decoder decoder;
-    std::string out;
+    ByteBuffer out;
     for (std::string_view line : lines)
         decoder.DecodeLine(line, out);
-    return out;
+    return std::string(out.View());
 }
 
 TEST(Base64DecoderTest, TableHoldsTheAlphabetOnly) {
@@ -39,11 +39,11 @@ TEST(Base64DecoderTest, GroupsCarriedOverLines) {
     EXPECT_EQ(Decode({"QQ", "=="}), "A");
     EXPECT_EQ(Decode({"QUJDQU", "-JD", "QUJD"}), "ABCABC");
     Base64Decoder decoder;
-    std::string out;
+    ByteBuffer out;
     decoder.DecodeLine("QUJDQU", out);
     decoder.Reset();
     decoder.DecodeLine("QUJD", out);
-    EXPECT_EQ(out, "ABCABC");
+    EXPECT_EQ(out.View(), "ABCABC");
 
     // Split at every point, and one character per line: always the same bytes.
     const std::string text = "VGhlIHF1aWNrIGJyb3duIGZveCBqdW1wcyBvdmVyIHRoZSBsYXp5IGRvZy77/78+ISE=";
@@ -53,10 +53,10 @@ TEST(Base64DecoderTest, GroupsCarriedOverLines) {
                   expected)
             << at;
     decoder.Reset();
-    out.clear();
+    out.Clear();
     for (const char& c : text)
         decoder.DecodeLine(std::string_view(&c, 1), out);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(out.View(), expected);
 }
 
 } // namespace

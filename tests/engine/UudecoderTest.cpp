@@ -22,20 +22,21 @@ std::string Repeat(std::string_view text, int times) {
 
 TEST(UudecoderTest, FullLineAndStrippedTrailingCharacters) {
     const std::string line = "M" + Repeat("86)C", 15);
-    std::string out = "kept ";
+    ByteBuffer out;
+    out.Append("kept ");
     ASSERT_EQ(UudecodeDataLine(line, out), UuLineResult::Data);
-    EXPECT_EQ(out, "kept " + Repeat("abc", 15));
+    EXPECT_EQ(out.View(), "kept " + Repeat("abc", 15));
     // Two missing characters count as zero bits; three are an error.
-    out.clear();
+    out.Clear();
     ASSERT_EQ(UudecodeDataLine(line.substr(0, 59), out), UuLineResult::Data);
-    EXPECT_EQ(out, Repeat("abc", 14) + std::string("a`\0", 3));
-    out.clear();
+    EXPECT_EQ(out.View(), Repeat("abc", 14) + std::string("a`\0", 3));
+    out.Clear();
     EXPECT_EQ(UudecodeDataLine(line.substr(0, 58), out), UuLineResult::Error);
-    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(out.Empty());
     // Short lines: "#" needs three characters in all, "!" too.
     EXPECT_EQ(UudecodeDataLine("#86)C", out), UuLineResult::Data);
     EXPECT_EQ(UudecodeDataLine("!00", out), UuLineResult::Data);
-    EXPECT_EQ(out, "abcA");
+    EXPECT_EQ(out.View(), "abcA");
     EXPECT_EQ(UudecodeDataLine("!0", out), UuLineResult::Error);
 }
 
@@ -66,11 +67,11 @@ TEST(UudecoderTest, EveryByteAtEveryPositionOfEveryLength) {
     for (std::size_t length = 1; length <= 63; ++length) {
         for (std::size_t start = 0; start + length <= data.size(); start += 5) {
             const std::string_view bytes = std::string_view(data).substr(start, length);
-            std::string out = "x";
+            ByteBuffer out;
+            out.Append("x");
             ASSERT_EQ(UudecodeDataLine(EncodeLine(bytes), out), UuLineResult::Data) << length;
-            ASSERT_EQ(std::string_view(out).substr(1), bytes)
-                << "length " << length << " at " << start;
-            ASSERT_EQ(out[0], 'x') << "what was in the output before is kept";
+            ASSERT_EQ(out.View().substr(1), bytes) << "length " << length << " at " << start;
+            ASSERT_EQ(out.View()[0], 'x') << "what was in the output before is kept";
         }
     }
     // A character and the one 64 above it carry the same six bits, data characters included
@@ -78,9 +79,9 @@ TEST(UudecoderTest, EveryByteAtEveryPositionOfEveryLength) {
     std::string shifted = Repeat("M", 1) + Repeat("86)C", 15);
     for (std::size_t i = 1; i < shifted.size(); i += 3)
         shifted[i] = static_cast<char>(shifted[i] + (i % 2 ? 64 : 128));
-    std::string out;
+    ByteBuffer out;
     ASSERT_EQ(UudecodeDataLine(shifted, out), UuLineResult::Data);
-    EXPECT_EQ(out, Repeat("abc", 15));
+    EXPECT_EQ(out.View(), Repeat("abc", 15));
 }
 
 // A line in a heap block of exactly its length, so that AddressSanitizer reports any read
@@ -117,11 +118,12 @@ TEST(UudecoderTest, AgreesWithTheReferenceOnEveryLengthAndLengthCharacter) {
                     text[0] = static_cast<char>(first);
                 const ExactLine line(text);
                 std::string expected = prefixes[(length + first) % 3];
-                std::string decoded = expected;
+                ByteBuffer decoded;
+                decoded.Append(expected);
                 const UuLineResult result = ReferenceUudecodeDataLine(line.View(), expected);
                 ASSERT_EQ(UudecodeDataLine(line.View(), decoded), result)
                     << "length " << length << ", first " << first;
-                ASSERT_EQ(decoded, expected) << "length " << length << ", first " << first;
+                ASSERT_EQ(decoded.View(), expected) << "length " << length << ", first " << first;
                 ASSERT_EQ(CouldBeUuencodedData(line.View()), result == UuLineResult::Data);
             }
         }
@@ -134,7 +136,7 @@ TEST(UudecoderTest, FullLinesInARowIntoOneOutput) {
     std::mt19937 random(99);
     std::uniform_int_distribution<int> dataChar(' ', '`');
     std::string expected;
-    std::string decoded;
+    ByteBuffer decoded;
     for (int i = 0; i < 2000; ++i) {
         std::string text = "M";
         for (int k = 0; k < 60; ++k)
@@ -145,12 +147,12 @@ TEST(UudecoderTest, FullLinesInARowIntoOneOutput) {
         ASSERT_EQ(ReferenceUudecodeDataLine(line.View(), expected), UuLineResult::Data);
         ASSERT_EQ(UudecodeDataLine(line.View(), decoded), UuLineResult::Data) << i;
     }
-    EXPECT_EQ(decoded.size(), 2000u * 45);
-    EXPECT_EQ(decoded, expected);
+    EXPECT_EQ(decoded.Size(), 2000u * 45);
+    EXPECT_EQ(decoded.View(), expected);
 }
 
 TEST(UudecoderTest, EndIgnoredAndInvalidLines) {
-    std::string out;
+    ByteBuffer out;
     EXPECT_EQ(UudecodeDataLine("", out), UuLineResult::Ignored);
     EXPECT_EQ(UudecodeDataLine("`", out), UuLineResult::EndOfData);
     EXPECT_EQ(UudecodeDataLine(" anything", out), UuLineResult::EndOfData);
@@ -165,7 +167,7 @@ TEST(UudecoderTest, EndIgnoredAndInvalidLines) {
         EXPECT_EQ(UudecodeDataLine(line, out), UuLineResult::Error) << line;
         EXPECT_FALSE(CouldBeUuencodedData(line)) << line;
     }
-    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(out.Empty());
     EXPECT_TRUE(CouldBeUuencodedData("#86)C"));
     for (const char* line : {"", "`", " ", "_=_ Part 002 of 002 of file multi.bin"})
         EXPECT_FALSE(CouldBeUuencodedData(line)) << line;

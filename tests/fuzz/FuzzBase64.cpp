@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Base64Decoder decoder;
     Reference reference;
-    std::string out, expected;
+    ByteBuffer out;
+    std::string expected;
     size_t pos = 0;
     while (pos <= text.size()) {
         const size_t end = std::min(text.find('\n', pos), text.size());
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pos = end + 1;
         decoder.DecodeLine(line, out);
         reference.Line(line, expected);
-        if (out != expected)
+        if (out.View() != expected)
             __builtin_trap();
     }
     return 0;

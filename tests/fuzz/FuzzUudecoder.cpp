@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::string out;
+    ByteBuffer out;
     std::string expected;
     size_t pos = 0;
     while (pos <= text.size()) {
@@ -22,18 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string_view line(copy.get(), length);
         pos = end + 1;
 
-        const size_t before = out.size();
+        const size_t before = out.Size();
         const UuLineResult result = UudecodeDataLine(line, out);
         // Both outputs hold the same before the line, so only what it added is compared.
-        if (ReferenceUudecodeDataLine(line, expected) != result || out.size() != expected.size() ||
-            out.compare(before, std::string::npos, expected, before) != 0)
+        if (ReferenceUudecodeDataLine(line, expected) != result || out.Size() != expected.size() ||
+            out.View().substr(before) != std::string_view(expected).substr(before))
             __builtin_trap();
         if (CouldBeUuencodedData(line) != (result == UuLineResult::Data))
             __builtin_trap();
-        if (result != UuLineResult::Data && out.size() != before)
+        if (result != UuLineResult::Data && out.Size() != before)
             __builtin_trap();
         if (result == UuLineResult::Data &&
-            out.size() - before != static_cast<size_t>((line[0] - ' ') & 0x3F))
+            out.Size() - before != static_cast<size_t>((line[0] - ' ') & 0x3F))
             __builtin_trap();
         if (line.empty() != (result == UuLineResult::Ignored))
             __builtin_trap();
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string name = ParseBeginLine(line);
         if (!name.empty() && (!line.starts_with("begin ") || !line.ends_with(name)))
             __builtin_trap();
-        if (out.size() > (1u << 20)) {
-            out.clear();
+        if (out.Size() > (1u << 20)) {
+            out.Clear();
             expected.clear();
         }
     }
