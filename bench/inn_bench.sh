@@ -5,12 +5,16 @@
 #      server's raw transfer rate, measured before and after the extraction;
 #   2. gleanwick -headless extracting the same group (every file checked against its original).
 # Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both,
-# and the ratio of the extraction's rate to the raw one. Not part of the test suite.
+# and the ratio of the extraction's rate to the raw one: the raw client times itself from its
+# connect to its QUIT, and the extraction is timed both over the same stretch (from its
+# "Connecting to" line to "Extract Complete") and as a whole process, start-up and the saves
+# at exit included. Not part of the test suite.
 #
 #   bench/inn_bench.sh [GLEANWICK_BINARY]     (default build/gleanwick)
 #
 # BENCH_MB sets the size of the posted corpus in MB (default 200), BENCH_FILES the number of
-# files it is made of (default 4), BENCH_LINES the lines per part (default 5000).
+# files it is made of (default 4), BENCH_LINES the lines per part (default 5000), BENCH_ROUNDS
+# the number of extractions (default 3, each after a raw run).
 # BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
 # SCHED_FIFO, so that other work on a shared machine does not preempt them; BENCH_RT=0 runs
 # them as ordinary processes.
@@ -21,6 +25,7 @@ GW_BINARY=$(realpath -m "${1:-$ROOT/build/gleanwick}")
 BENCH_MB=${BENCH_MB:-200}
 BENCH_FILES=${BENCH_FILES:-4}
 BENCH_LINES=${BENCH_LINES:-5000}
+BENCH_ROUNDS=${BENCH_ROUNDS:-3}
 GROUP=alt.binaries.bench
 BENCH_RT=${BENCH_RT:-$([[ $(id -u) -eq 0 ]] && echo 1 || echo 0)}
 RT=()
@@ -97,47 +102,84 @@ raw_run() { # OUTPUT
     measure "$1" "${RT[@]}" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
 }
 
-echo "== raw client"
-read -r raw1_status raw1_wall raw1_user raw1_sys raw1_rss < <(raw_run "$WORK/raw1.out")
-[[ $raw1_status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw1.out")"
-echo "   $(cat "$WORK/raw1.out")"
+# Time-stamps the lines written to FIFO into OUTPUT. It is waiting in open() before the
+# program it times starts writing, so its own start-up does not shift the stamps.
+stamp_lines() { # FIFO OUTPUT
+    python3 -c '
+import sys, time
+with open(sys.argv[1], "rb") as pipe, open(sys.argv[2], "w") as out:
+    for line in pipe:
+        out.write("%.6f %s" % (time.monotonic(), line.decode("latin-1")))
+' "$1" "$2"
+}
 
-echo "== gleanwick -headless"
-HOME_DIR=$WORK/home
-gw_home "$HOME_DIR" "$INN_READ_PORT"
-gw_newsrc "$HOME_DIR" "$GROUP: 0"
-read -r gw_status gw_wall gw_user gw_sys gw_rss < <(
-    GLEANWICK_HOME=$HOME_DIR QT_QPA_PLATFORM=offscreen \
-        measure "$WORK/gw.out" "${RT[@]}" timeout -k 5 1800 "$GW_BINARY" -headless)
-echo "   ${gw_wall} s"
-[[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$WORK/gw.out")"
-for ((f = 1; f <= BENCH_FILES; f++)); do
-    cmp -s "$WORK/orig/bench$f.bin" "$HOME_DIR/Decodes/bench$f.bin" ||
-        die "bench$f.bin was not decoded correctly"
+# Seconds from the line starting with FIRST to the line starting with LAST in a stamped file.
+stamped_span() { # FILE FIRST LAST
+    awk -v first="$2" -v last="$3" '
+        { text = substr($0, index($0, " ") + 1) }
+        start == "" && index(text, first) == 1 { start = $1 }
+        index(text, last) == 1 { end = $1 }
+        END { if (start == "" || end == "") exit 1; printf "%.3f\n", end - start }' "$1"
+}
+
+gw_run() { # ROUND
+    local home=$WORK/home fifo=$WORK/gw.fifo stamper
+    rm -rf "$home" "$fifo"
+    gw_home "$home" "$INN_READ_PORT"
+    gw_newsrc "$home" "$GROUP: 0"
+    mkfifo "$fifo"
+    stamp_lines "$fifo" "$WORK/gw$1.out" &
+    stamper=$!
+    read -r gw_status gw_wall gw_user gw_sys gw_rss < <(
+        GLEANWICK_HOME=$home QT_QPA_PLATFORM=offscreen \
+            measure "$fifo" "${RT[@]}" timeout -k 5 1800 "$GW_BINARY" -headless)
+    wait "$stamper"
+    [[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$WORK/gw$1.out")"
+    for ((f = 1; f <= BENCH_FILES; f++)); do
+        cmp -s "$WORK/orig/bench$f.bin" "$home/Decodes/bench$f.bin" ||
+            die "bench$f.bin was not decoded correctly"
+    done
+    gw_span=$(stamped_span "$WORK/gw$1.out" "Connecting to" "Extract Complete") ||
+        die "gleanwick printed no start or end line"
+}
+
+# Rounds of the raw client and the extraction in turn, then the raw client once more; the
+# best of each is shown, since both only ever lose time to the machine's other work.
+less_than() { # A B: true when B is empty or A < B
+    awk -v a="$1" -v b="$2" 'BEGIN { exit !(b == "" || a + 0 < b + 0) }'
+}
+raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0
+for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
+    read -r status wall user sys rss < <(raw_run "$WORK/raw$round.out")
+    [[ $status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw$round.out")"
+    seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$WORK/raw$round.out")
+    echo "== raw client:          $seconds s ($(cat "$WORK/raw$round.out"))"
+    if less_than "$seconds" "$raw_best"; then
+        raw_best=$seconds raw_out=$WORK/raw$round.out raw_user=$user raw_sys=$sys raw_rss=$rss
+    fi
+    ((round <= BENCH_ROUNDS)) || break
+    gw_run "$round"
+    echo "== gleanwick -headless: $gw_wall s whole run, $gw_span s from connecting to Extract Complete"
+    if less_than "$gw_wall" "$gw_best_wall"; then
+        gw_best_wall=$gw_wall gw_user_best=$gw_user gw_sys_best=$gw_sys
+    fi
+    less_than "$gw_span" "$gw_best_span" && gw_best_span=$gw_span
+    ((gw_rss > gw_rss_max)) && gw_rss_max=$gw_rss
 done
-
-echo "== raw client again"
-read -r raw2_status raw2_wall raw2_user raw2_sys raw2_rss < <(raw_run "$WORK/raw2.out")
-[[ $raw2_status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw2.out")"
-echo "   $(cat "$WORK/raw2.out")"
-
-# The faster raw run is the ceiling; both runs transfer the same replies.
-raw_out=$WORK/raw1.out raw_wall=$raw1_wall raw_user=$raw1_user raw_sys=$raw1_sys raw_rss=$raw1_rss
-if awk -v a="$raw2_wall" -v b="$raw1_wall" 'BEGIN { exit !(a < b) }'; then
-    raw_out=$WORK/raw2.out raw_wall=$raw2_wall raw_user=$raw2_user raw_sys=$raw2_sys raw_rss=$raw2_rss
-fi
 bytes=$(sed -n 's/.*bytes=\([0-9]*\).*/\1/p' "$raw_out")
-seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$raw_out")
 
 echo
 echo "corpus: $BENCH_FILES files, $count articles of about $BENCH_LINES lines, $((posted_bytes / 1000000)) MB posted;"
 echo "        HEAD and BODY replies of the group: $((bytes / 1000000)) MB (measured by the raw client)"
-echo "raw runs: ${raw1_wall} s and ${raw2_wall} s (the faster one is shown); SCHED_FIFO: $([[ $BENCH_RT == 1 ]] && echo yes || echo no)"
+echo "best of $((BENCH_ROUNDS + 1)) raw runs and $BENCH_ROUNDS extractions; SCHED_FIFO: $([[ $BENCH_RT == 1 ]] && echo yes || echo no)"
 awk -v bytes="$bytes" -v n="$count" \
-    -v rs="$seconds" -v ru="$raw_user" -v rsys="$raw_sys" -v rr="$raw_rss" \
-    -v gs="$gw_wall" -v gu="$gw_user" -v gsys="$gw_sys" -v gr="$gw_rss" 'BEGIN {
-    printf "%-22s %9s %11s %11s %9s %12s\n", "", "MB/s", "articles/s", "headers/s", "CPU s", "peak RSS MB"
-    printf "%-22s %9.1f %11.1f %11.1f %9.2f %12.1f\n", "raw client", bytes / 1e6 / rs, n / rs, n / rs, ru + rsys, rr / 1024
-    printf "%-22s %9.1f %11.1f %11.1f %9.2f %12.1f\n", "gleanwick -headless", bytes / 1e6 / gs, n / gs, n / gs, gu + gsys, gr / 1024
-    printf "extraction rate / raw rate: %.0f%% (target at least 80%%); gleanwick peak RSS target: under 50 MB\n", 100 * rs / gs
+    -v rs="$raw_best" -v ru="$raw_user" -v rsys="$raw_sys" -v rr="$raw_rss" \
+    -v gs="$gw_best_wall" -v gspan="$gw_best_span" -v gu="$gw_user_best" -v gsys="$gw_sys_best" \
+    -v gr="$gw_rss_max" 'BEGIN {
+    printf "%-34s %9s %11s %11s %9s %12s\n", "", "MB/s", "articles/s", "headers/s", "CPU s", "peak RSS MB"
+    printf "%-34s %9.1f %11.1f %11.1f %9.2f %12.1f\n", "raw client (connect to QUIT)", bytes / 1e6 / rs, n / rs, n / rs, ru + rsys, rr / 1024
+    printf "%-34s %9.1f %11.1f %11.1f %9.2f %12.1f\n", "gleanwick (connecting to complete)", bytes / 1e6 / gspan, n / gspan, n / gspan, gu + gsys, gr / 1024
+    printf "%-34s %9.1f %11.1f %11.1f\n", "gleanwick (whole process)", bytes / 1e6 / gs, n / gs, n / gs
+    printf "extraction rate / raw rate: %.0f%% from connecting to complete, %.0f%% for the whole process\n", 100 * rs / gspan, 100 * rs / gs
+    printf "(target at least 80%%); gleanwick peak RSS target: under 50 MB\n"
 }'
