@@ -14,6 +14,7 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
 echo "== unit tests under ASan + UBSan"
 scripts/build.sh build-asan -DGW_SANITIZE=ON -DGW_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600
 
 if [[ -x tests/e2e/run.sh ]]; then
