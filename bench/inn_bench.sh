@@ -55,11 +55,14 @@ g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nnt
     die "cannot build the raw client"
 
 # Runs a command, its output to FILE, and prints "status wall user system maxrss_kb".
-# GNU time forks before it executes the command, so the peak RSS is the command's own.
+# GNU time forks before it executes the command, so the peak RSS is the command's own; the
+# time limit and the real-time policy are set outside it, so that their own start-up (each a
+# program to execute) is not counted as the command's.
 measure() { # FILE COMMAND...
     local out=$1
     shift
-    /usr/bin/time -o "$out.time" -f '%x %e %U %S %M' "$@" >"$out" 2>&1
+    timeout -k 5 1800 "${RT[@]}" /usr/bin/time -o "$out.time" -f '%x %e %U %S %M' "$@" \
+        >"$out" 2>&1
     cat "$out.time"
 }
 
@@ -99,7 +102,7 @@ count=$(python3 "$ROOT/tests/e2e/nntp_probe.py" "$INN_READ_PORT" group "$GROUP" 
 [[ $count -eq ${#articles[@]} ]] || die "the server holds $count of ${#articles[@]} articles"
 
 raw_run() { # OUTPUT
-    measure "$1" "${RT[@]}" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
+    measure "$1" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
 }
 
 # Time-stamps the lines written to FIFO into OUTPUT. It is waiting in open() before the
@@ -132,7 +135,7 @@ gw_run() { # ROUND
     stamper=$!
     read -r gw_status gw_wall gw_user gw_sys gw_rss < <(
         GLEANWICK_HOME=$home QT_QPA_PLATFORM=offscreen \
-            measure "$fifo" "${RT[@]}" timeout -k 5 1800 "$GW_BINARY" -headless)
+            measure "$fifo" "$GW_BINARY" -headless)
     wait "$stamper"
     [[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$WORK/gw$1.out")"
     for ((f = 1; f <= BENCH_FILES; f++)); do
