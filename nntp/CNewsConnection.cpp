@@ -175,25 +175,26 @@ void CNewsConnection::SendLine(std::string_view line) {
     ArmTimer();
 }
 
-// Reads whatever the kernel holds. False when the read failed, the server's close included:
-// the socket then no longer exists for Qt and its error says why.
+// Reads what the kernel holds, up to one chunk: more is announced again by the socket, and a
+// flood cannot keep the event loop here. False when the read failed, the server's close
+// included: the socket then no longer exists for Qt and its error says why.
 bool CNewsConnection::ReadAvailable() {
-    for (;;) {
-        qint64 got = 0;
-        if (m_buffer.Overlong()) {
-            // Nothing more is kept of a line that is refused anyway.
-            char discard[4096];
+    qint64 got = 0;
+    if (m_buffer.Overlong()) {
+        // Nothing more is kept of a line that is refused anyway.
+        char discard[4096];
+        for (qint64 dropped = 0; dropped < kReadChunk; dropped += got) {
             got = m_pSocket->read(discard, sizeof discard);
-        } else {
-            char* target = m_buffer.Reserve(static_cast<std::size_t>(kReadChunk));
-            got = m_pSocket->read(target, kReadChunk);
-            m_buffer.Commit(got > 0 ? static_cast<std::size_t>(got) : 0);
+            if (got <= 0)
+                break;
         }
-        if (got < 0)
-            return false;
-        if (got == 0 || (got < kReadChunk && !m_buffer.Overlong()))
-            break;
+    } else {
+        char* target = m_buffer.Reserve(static_cast<std::size_t>(kReadChunk));
+        got = m_pSocket->read(target, kReadChunk);
+        m_buffer.Commit(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
+    if (got < 0)
+        return false;
     RearmQuickAck();
     return true;
 }

@@ -237,6 +237,18 @@ TEST_F(AsyncConnectionTest, ServerClosingMidBodyDeliversWhatCameThenOneSocketErr
     EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kSocketNotification, 10054)));
 }
 
+// A line that never ends is refused once it outgrows the limit, not buffered without end.
+TEST_F(AsyncConnectionTest, ALineThatNeverEndsIsReportedAsNoBuffers) {
+    ScriptedServer server({Script()
+                               .Send("200 ready\r\n")
+                               .Send(std::string(CLineBuffer::kMaxLineLength + 1024 * 1024, 'x'))
+                               .Pause(2000)});
+    auto connection = StartTo(server, 5000);
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 10000));
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 ready"));
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(CSocketOwnerWnd::kSocketNotification, 10055)));
+}
+
 TEST_F(AsyncConnectionTest, LookupAndConnectFailuresAreReportedAsHostFound) {
     Configure("nonexistent.invalid", 119, 5000);
     CNewsConnection unknown("nonexistent.invalid", m_profile, &m_owner);
