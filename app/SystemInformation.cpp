@@ -25,7 +25,7 @@ SocketInformation CurrentSocketInformation() {
     SocketInformation info;
     const uint32_t word = VersionWord(qVersion());
     info.version = (word << 16) | word;
-    info.description = std::string("Qt Network ") + qVersion() + " (QTcpSocket)";
+    info.description = std::string("Qt Network ") + qVersion() + " (QAbstractSocket)";
     info.status = "Running";
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) == 0) {

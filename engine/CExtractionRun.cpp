@@ -651,9 +651,7 @@ void CExtractionRun::UudecodeLine(std::string_view line, bool end) {
     case UuLineResult::Error:
         return UudecodeFailed();
     case UuLineResult::Data:
-        if (!HandOverDecoded(kDecodedBlock))
-            UudecodeFailed();
-        return;
+        return KeepUudecodedData();
     case UuLineResult::EndOfData:
         break;
     }
@@ -679,9 +677,15 @@ bool CExtractionRun::TakeUuencodedDataLine(std::string_view line) {
         return false;
     ++m_nLineCount;
     UpdateArticleProgress();
+    KeepUudecodedData();
+    return true;
+}
+
+// The bytes of a data line are in m_decoded: they go to the file in blocks, and a write that
+// fails ends the decode.
+void CExtractionRun::KeepUudecodedData() {
     if (!HandOverDecoded(kDecodedBlock))
         UudecodeFailed();
-    return true;
 }
 
 void CExtractionRun::UudecodeFailed() {

@@ -137,6 +137,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool StartSet(const ArticleRecord& first, std::vector<uint32_t> slots);
     void UpdateArticleProgress();
     bool TakeUuencodedDataLine(std::string_view line);
+    void KeepUudecodedData();
 
     // Output.
     bool CreateOutputFile(std::string_view name);
