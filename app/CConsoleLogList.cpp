@@ -12,6 +12,4 @@ void CConsoleLogList::AddLine(const std::string& text) {
     m_out << ConsoleText(text) << '\n' << std::flush;
     if (m_pProgress)
         m_pProgress->Redraw();
-    if (m_observer)
-        m_observer(text);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <ostream>
 #include <string>
 
@@ -12,8 +11,6 @@ class CConsoleProgress;
 // flushed at once so that a pipe or a log file sees it immediately.
 class CConsoleLogList : public ILogList {
   public:
-    using LineObserver = std::function<void(const std::string&)>;
-
     // `progress` (optional) is the status line that shares the terminal.
     explicit CConsoleLogList(std::ostream& out, CConsoleProgress* progress = nullptr);
 
@@ -21,11 +18,7 @@ class CConsoleLogList : public ILogList {
     // Lines already printed stay on the console; nothing to empty.
     void ResetContent() override {}
 
-    // Called with each line as the engine wrote it, after it was printed.
-    void SetObserver(LineObserver observer) { m_observer = std::move(observer); }
-
   private:
     std::ostream& m_out;
     CConsoleProgress* m_pProgress;
-    LineObserver m_observer;
 };

@@ -1,7 +1,6 @@
 #include "app/CHeadlessRunner.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 #include <csignal>
 
@@ -12,10 +11,6 @@
 #include "servers/CGroupTable.h"
 
 namespace {
-
-// How often the loop checks that the run is still active, in case it went idle without a
-// completion message; a run must never leave the process waiting for nothing.
-constexpr int kWatchdogMilliseconds = 1000;
 
 const char* SignalName(int signal) {
     switch (signal) {
@@ -34,9 +29,7 @@ CHeadlessRunner::CHeadlessRunner(CMainApp& app, NewsConnectionFactory factory, s
                                  std::ostream& err, bool progressLine, std::size_t columns)
     : m_app(app), m_factory(std::move(factory)), m_err(err), m_progress(err, progressLine, columns),
       m_logList(out, &m_progress), m_articleList(out, &m_progress),
-      m_stopSignals([this](int signal) { RequestStop(signal); }) {
-    m_logList.SetObserver([this](const std::string& line) { OnLogLine(line); });
-}
+      m_stopSignals([this](int signal) { RequestStop(signal); }) {}
 
 CHeadlessRunner::~CHeadlessRunner() = default;
 
@@ -60,47 +53,24 @@ int CHeadlessRunner::Run(int mode) {
         m_pRun.reset();
         return m_bServerFailed ? kServerFailed : kNothingToDo;
     }
-    PrepareMessages();
     m_nMode = mode;
     m_pRun->StartOrStop(mode);
     if (m_pRun->IsRunning() && !m_bQuit) {
         QEventLoop loop;
-        QTimer watchdog;
-        QObject::connect(&watchdog, &QTimer::timeout, [this] { CheckFinished(); });
-        watchdog.start(kWatchdogMilliseconds);
         m_pLoop = &loop;
         loop.exec();
         m_pLoop = nullptr;
     }
     m_progress.Clear();
+    m_bCompleted = m_pRun->HasCompleted();
+    m_bServerFailed = m_bServerFailed || m_pRun->HasServerFailed();
     m_pRun.reset();
     return ExitStatus();
 }
 
-void CHeadlessRunner::PrepareMessages() {
-    static constexpr unsigned kFailures[] = {ids::kFailedToConnect, ids::kErrorCommunicating,
-                                             ids::kUnableToCommunicate, ids::kErrorLoggingIn};
-    m_failureLines.clear();
-    for (const auto& table : g_serverTables) {
-        for (const unsigned id : kFailures)
-            m_failureLines.insert(CStringTable::Format(id, table->m_strName));
-    }
-    m_completeLines = {CStringTable::Load(ids::kExtractComplete),
-                       CStringTable::Load(ids::kCatchUpComplete)};
-}
-
-void CHeadlessRunner::OnLogLine(const std::string& line) {
-    if (m_failureLines.count(line) != 0)
-        m_bServerFailed = true;
-    if (m_completeLines.count(line) == 0)
-        return;
-    m_bCompleted = true;
-    // The run logs the message before it returns to idle; look once this step is over.
-    QTimer::singleShot(0, &m_context, [this] { CheckFinished(); });
-}
-
-void CHeadlessRunner::CheckFinished() {
-    if (m_pRun && !m_pRun->IsRunning())
+void CHeadlessRunner::OnRunStateChanged(bool running) {
+    // The loop ends once the step that made the run idle has returned.
+    if (!running)
         Quit();
 }
 
@@ -112,8 +82,8 @@ void CHeadlessRunner::Quit() {
 
 void CHeadlessRunner::RequestStop(int signal) {
     const bool running = m_pRun && m_pRun->IsRunning();
-    // A signal between "Extract Complete" and the end of the loop changes nothing.
-    if (m_nStopSignal != 0 || (m_bCompleted && !running))
+    // A signal after the run has ended changes nothing.
+    if (m_nStopSignal != 0 || (m_pRun && !running))
         return;
     m_nStopSignal = signal;
     if (!running)

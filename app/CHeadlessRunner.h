@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QObject>
-
 #include <memory>
 #include <ostream>
-#include <set>
 #include <string>
 
 #include "app/CConsoleArticleList.h"
@@ -54,11 +51,9 @@ class CHeadlessRunner : public IRunHost {
     bool LogonPrompt(const std::string& server) override;
     void PostCommand(unsigned id) override;
     void SaveSettings() override;
+    void OnRunStateChanged(bool running) override;
 
   private:
-    void PrepareMessages();
-    void OnLogLine(const std::string& line);
-    void CheckFinished();
     void Quit();
     int ExitStatus() const;
 
@@ -71,11 +66,7 @@ class CHeadlessRunner : public IRunHost {
     CStopSignals m_stopSignals;
     std::unique_ptr<CExtractionRun> m_pRun;
     QEventLoop* m_pLoop = nullptr;
-    // Context of queued calls: they are dropped when the runner goes away before they run.
-    QObject m_context;
 
-    std::set<std::string> m_failureLines;
-    std::set<std::string> m_completeLines;
     int m_nMode = 0;
     int m_nStopSignal = 0;
     bool m_bQuit = false;

@@ -104,6 +104,8 @@ void CExtractionRun::StartOrStop(int mode) {
 }
 
 void CExtractionRun::Start() {
+    m_bCompleted = false;
+    m_bServerFailed = false;
     LoadMimeTable();
     m_logList.ResetContent();
     m_articleList.DeleteAllItems();
@@ -157,9 +159,13 @@ void CExtractionRun::CatchUpCurrentGroup() {
 }
 
 void CExtractionRun::SetState(RunState state) {
-    if (state == RunState::Idle && m_nState != RunState::Idle && m_settings.m_bLog)
+    const bool wasRunning = m_nState != RunState::Idle;
+    const bool running = state != RunState::Idle;
+    if (wasRunning && !running && m_settings.m_bLog)
         m_log.Close();
     m_nState = state;
+    if (wasRunning != running)
+        m_host.OnRunStateChanged(running);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -194,6 +200,7 @@ void CExtractionRun::NextServer() {
         if (table == nullptr || !table->HasSubscribedGroups())
             continue;
         m_pServer = table;
+        m_strLastServer = table->m_strName;
         LogMessage(ids::kConnectingTo, ServerName());
         m_pConnection = m_factory ? m_factory(ServerName(), *this) : nullptr;
         try {
@@ -209,6 +216,7 @@ void CExtractionRun::NextServer() {
     }
 
     m_pServer = nullptr;
+    m_bCompleted = true;
     if (m_bCatchUp) {
         LogMessage(ids::kCatchUpComplete);
     } else {
@@ -977,10 +985,24 @@ void CExtractionRun::LogMessage(unsigned id) {
 }
 
 void CExtractionRun::LogMessage(unsigned id, std::string_view arg) {
+    NoteServerFailure(id);
     const std::string text = CStringTable::Format(id, arg);
     m_logList.AddLine(text);
     if (m_settings.m_bLog)
         m_log.Write(text, Now());
+}
+
+void CExtractionRun::NoteServerFailure(unsigned id) {
+    switch (id) {
+    case ids::kFailedToConnect:
+    case ids::kErrorCommunicating:
+    case ids::kUnableToCommunicate:
+    case ids::kErrorLoggingIn:
+        m_bServerFailed = true;
+        return;
+    default:
+        return;
+    }
 }
 
 void CExtractionRun::OpenLogFile() {

@@ -82,6 +82,12 @@ class CExtractionRun : public CSocketOwnerWnd {
     RunState GetState() const { return m_nState; }
     // Some server's table has a subscribed group.
     bool CanStartExtract() const;
+    // Of the latest run: it reached its end ("Extract Complete" or "Catch-up Complete")
+    // rather than being stopped, and some server failed to connect, log in or communicate.
+    bool HasCompleted() const { return m_bCompleted; }
+    bool HasServerFailed() const { return m_bServerFailed; }
+    // The server the latest run worked on last; empty before the first run.
+    const std::string& LastServerName() const { return m_strLastServer; }
 
     // The one way the run reports events: the log list, and the log file when logging.
     void LogMessage(unsigned id);
@@ -147,6 +153,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void ReleasePartSet() { m_partTable.clear(); }
     void LoadMimeTable();
     void OpenLogFile();
+    void NoteServerFailure(unsigned id);
     std::time_t Now() const { return m_clock(); }
 
     CProfile& m_profile;
@@ -179,6 +186,9 @@ class CExtractionRun : public CSocketOwnerWnd {
     GroupRecord* m_pGroup = nullptr;
     bool m_bGroupAccepted = false; // the GROUP reply for m_pGroup was 211
     CGroupTable* m_pServer = nullptr;
+    std::string m_strLastServer;
+    bool m_bCompleted = false;
+    bool m_bServerFailed = false;
     std::unique_ptr<INewsConnection> m_pConnection;
 
     uint32_t m_uRequested = 0; // article number of the outstanding HEAD

@@ -12,4 +12,7 @@ public:
     virtual void PostCommand(unsigned id) = 0;
     // Saves all settings and the kill file (the frame's SaveSettings with save).
     virtual void SaveSettings() = 0;
+    // The run started (true) or returned to idle (false); the run's outcome and the server it
+    // used last are readable from the run by then. The host must not delete the run from here.
+    virtual void OnRunStateChanged(bool running) { (void)running; }
 };

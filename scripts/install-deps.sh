@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     sharutils uudeview mpack
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(inn2 xvfb time python3 openssl)
+    packages+=(inn2 xvfb xauth time python3 openssl clang-format)
 fi
 
 missing=()

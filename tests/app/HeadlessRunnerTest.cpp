@@ -7,7 +7,7 @@
 
 #include "FakeListHost.h"
 #include "FakeNewsServer.h"
-#include "TestCoreApplication.h"
+#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "app/CHeadlessRunner.h"
 #include "app/CMainApp.h"
@@ -61,7 +61,7 @@ bool Contains(const std::vector<std::string>& commands, const std::string& comma
 class HeadlessRun : public ::testing::Test {
   protected:
     HeadlessRun() {
-        TestCoreApplication();
+        TestApplication();
         data = std::string(2000, '\0');
         for (std::size_t i = 0; i < data.size(); ++i)
             data[i] = static_cast<char>(i * 7 + 3);

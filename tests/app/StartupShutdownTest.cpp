@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "FakeListHost.h"
-#include "TestCoreApplication.h"
+#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "app/CMainApp.h"
 #include "platform/ConnectionErrors.h"
@@ -173,7 +173,7 @@ TEST_F(StartupShutdown, ACorruptHiveIsKeptAsideAndStartUpGoesOn) {
 }
 
 TEST_F(StartupShutdown, DebugLevelOpensTheDiagnosticsFileUntilShutdown) {
-    TestCoreApplication();
+    TestApplication();
     home.Write("HKCU.reg", HiveText({}));
     CMainApp app(err);
     app.InitInstance(2);

@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-#include "TestCoreApplication.h"
+#include "support/TestApplication.h"
 #include "app/CStopSignals.h"
 
 namespace {
@@ -17,7 +17,7 @@ void (*CurrentHandler(int signal))(int) {
 }
 
 TEST(StopSignals, SignalReachesTheHandlerFromTheEventLoopNotFromTheSignal) {
-    TestCoreApplication();
+    TestApplication();
     QEventLoop loop;
     std::vector<int> received;
     CStopSignals stop([&](int signal) {
@@ -37,7 +37,7 @@ TEST(StopSignals, SignalReachesTheHandlerFromTheEventLoopNotFromTheSignal) {
 }
 
 TEST(StopSignals, SignalsArrivingTogetherAreDeliveredOnceWithTheLastOne) {
-    TestCoreApplication();
+    TestApplication();
     std::vector<int> received;
     CStopSignals stop([&](int signal) { received.push_back(signal); });
     std::raise(SIGTERM);
@@ -50,7 +50,7 @@ TEST(StopSignals, SignalsArrivingTogetherAreDeliveredOnceWithTheLastOne) {
 }
 
 TEST(StopSignals, PreviousDispositionsReturnAfterwards) {
-    TestCoreApplication();
+    TestApplication();
     std::signal(SIGINT, SIG_IGN);
     const auto termBefore = CurrentHandler(SIGTERM);
     {

@@ -1,5 +1,5 @@
 #include "app/SystemInformation.h"
-#include "TestCoreApplication.h"
+#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "platform/Diagnostics.h"
 
@@ -24,7 +24,7 @@ TEST_F(SystemInformationTest, NothingIsWrittenWithDiagnosticsOff) {
 }
 
 TEST_F(SystemInformationTest, StartUpSectionsInOrder) {
-    TestCoreApplication(); // no GUI application: the video figures are all 0
+    TestApplication(); // no GUI application: the video figures are all 0
     g_nDebugLevel = 1;
     WriteSystemInformation();
     WriteSocketInformation();

@@ -83,6 +83,32 @@ TEST_F(RunTest, CancelledPromptOrRefusedRepliesFailTheServerAndTheRunGoesOn) {
                             kDone));
 }
 
+TEST_F(RunTest, HostLearnsStartAndEndWithTheOutcomeAndTheLastServer) {
+    AddGroup(*table, "alt.bin", 0);
+    CGroupTable& second = AddServer("second.example");
+    AddGroup(second, "alt.x", 0);
+    EXPECT_EQ(run->LastServerName(), "");
+    server.Accept(kServer).Reply("400 go away").Quit();
+    Connect("second.example");
+    Group("alt.x", 1, 0);
+    server.Quit();
+    RunToEnd();
+    EXPECT_THAT(host.stateChanges, ElementsAre(true, false));
+    EXPECT_TRUE(run->HasCompleted());
+    EXPECT_TRUE(run->HasServerFailed());
+    EXPECT_EQ(run->LastServerName(), "second.example");
+
+    // A run stopped half way: not completed, nothing failed.
+    host.stateChanges.clear();
+    server.Accept(kServer).Then([this] { run->StartOrStop(0); }).Quit();
+    run->StartOrStop(0);
+    server.Play(*run);
+    EXPECT_THAT(host.stateChanges, ElementsAre(true, false));
+    EXPECT_FALSE(run->HasCompleted());
+    EXPECT_FALSE(run->HasServerFailed());
+    EXPECT_EQ(run->LastServerName(), kServer);
+}
+
 TEST_F(RunTest, StopDuringTheLogonPromptEndsTheRunQuietly) {
     AddGroup(*table, "alt.bin", 0);
     host.onLogon = [this] { run->StartOrStop(0); };

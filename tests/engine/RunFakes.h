@@ -66,4 +66,6 @@ struct FakeRunHost : IRunHost {
             onPost();
     }
     void SaveSettings() override { ++saves; }
+    std::vector<bool> stateChanges; // true: the run started, false: it returned to idle
+    void OnRunStateChanged(bool running) override { stateChanges.push_back(running); }
 };

@@ -1,25 +1,15 @@
 #include "mainwnd/ScreenVideoCaps.h"
 
-#include <QGuiApplication>
-
-#include <cstdlib>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
+#include "support/TestApplication.h"
+
 namespace {
 
-// The offscreen platform's one screen stands in for a display.
-QGuiApplication& TestGuiApplication() {
-    static int argc = 1;
-    static char name[] = "test_mainwnd";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    return *app;
-}
-
 TEST(ScreenVideoCapsTest, TheScreenOfAGuiApplicationIsDescribed) {
-    TestGuiApplication();
+    TestApplication<QApplication>();
     const VideoCaps caps = ScreenVideoCaps();
     EXPECT_GT(caps.widthPixels, 0u);
     EXPECT_GT(caps.heightPixels, 0u);
