@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "app/ConsoleText.h"
 #include "app/SettingsMigration.h"
 #include "app/SystemInformation.h"
 #include "options/CKillFile.h"
@@ -23,23 +22,35 @@ CMainApp::~CMainApp() {
 }
 
 void CMainApp::InitInstance(int debugLevel) {
+    InitProfile();
+    InitDiagnostics(debugLevel);
+    LoadServerTables();
+    LoadOptions();
+}
+
+void CMainApp::InitProfile() {
     m_bStarted = true;
     // An unreadable hive is set aside and reported by the store itself; start-up goes on
     // with an empty one.
     m_hive.Load(HiveFilePath());
     MigrateSettings(m_profile);
+}
+
+void CMainApp::InitDiagnostics(int debugLevel) {
     g_nDebugLevel = debugLevel;
     // Creates the diagnostics file when a level is set; switches diagnostics off when it
     // cannot be created.
     WriteSystemInformation(m_videoCaps ? m_videoCaps() : VideoCaps{});
     WriteSocketInformation();
-    CGroupTable::SetListHost(m_pListHost);
-    LoadServerTables();
+}
+
+void CMainApp::LoadOptions() {
     m_settings.Load(m_profile);
     CKillFile::Read(m_strKillFilePath, m_killRules);
 }
 
 void CMainApp::LoadServerTables() {
+    CGroupTable::SetListHost(m_pListHost);
     for (const std::string& name : CServerRecord::Enumerate(m_hive)) {
         auto table = std::make_unique<CGroupTable>(m_profile, name);
         try {
@@ -56,17 +67,30 @@ void CMainApp::LoadServerTables() {
     }
 }
 
-void CMainApp::ReportLoadFailure(const std::string& server, const std::string& reason) {
-    m_bLoadFailed = true;
-    m_err << CStringTable::Format(ids::kUnableToAccessNewsgroups, server) << '\n'
-          << "  " << reason << '\n'
-          << std::flush;
+void CMainApp::Report(const std::string& message) {
+    if (m_report) {
+        m_report(message);
+        return;
+    }
+    m_err << message << '\n' << std::flush;
 }
 
-void CMainApp::SaveSettings() {
+void CMainApp::ReportLoadFailure(const std::string& server, const std::string& reason) {
+    m_bLoadFailed = true;
+    Report(CStringTable::Format(ids::kUnableToAccessNewsgroups, server) + "\n  " + reason);
+}
+
+bool CMainApp::SaveSettings() {
     m_settings.Save(m_profile);
-    CKillFile::Write(m_strKillFilePath, m_killRules);
-    SaveHive();
+    bool saved = true;
+    std::string error;
+    if (!CKillFile::Write(m_strKillFilePath, m_killRules, &error)) {
+        // The rules stay in memory; the next save tries again.
+        Report("Unable to save the kill rules to " + m_strKillFilePath + ": " + error);
+        m_bSaveFailed = true;
+        saved = false;
+    }
+    return SaveHive() && saved;
 }
 
 bool CMainApp::ExitInstance() {
@@ -89,8 +113,7 @@ bool CMainApp::SaveServerTables() {
             table->Save(true);
         } catch (const std::exception& e) {
             // The other servers are still written.
-            m_err << "Unable to save " << table->GetNewsrcPath() << ": " << e.what() << '\n'
-                  << std::flush;
+            Report("Unable to save " + table->GetNewsrcPath() + ": " + e.what());
             saved = false;
         }
     }
@@ -101,33 +124,7 @@ bool CMainApp::SaveServerTables() {
 bool CMainApp::SaveHive() {
     if (m_hive.Save())
         return true;
-    m_err << "Unable to save the settings to " << m_hive.Path() << ": " << m_hive.LastError()
-          << '\n'
-          << std::flush;
+    Report("Unable to save the settings to " + m_hive.Path() + ": " + m_hive.LastError());
     m_bSaveFailed = true;
     return false;
-}
-
-void CMainApp::PrintSummary(std::ostream& out) const {
-    if (g_serverTables.empty())
-        out << "No news servers are configured.\n";
-    for (const auto& table : g_serverTables) {
-        std::size_t subscribed = 0;
-        for (std::size_t i = 0; i < table->GetCount(); ++i)
-            subscribed += table->GetAt(i).subscribed ? 1 : 0;
-        out << "Server " << ConsoleText(table->m_strName) << ": " << table->GetCount()
-            << " groups, " << subscribed << " subscribed\n";
-        for (std::size_t i = 0; i < table->GetCount(); ++i) {
-            const GroupRecord& group = table->GetAt(i);
-            if (!group.subscribed)
-                continue;
-            out << "  " << ConsoleText(group.name) << ": next article " << group.last;
-            if (!group.pending.empty())
-                out << ", " << group.pending.size() << " pending";
-            out << '\n';
-        }
-    }
-    out << "Decode folder: " << m_settings.m_DecodeDir << '\n'
-        << "Kill rules: " << m_killRules.size() << '\n'
-        << std::flush;
 }

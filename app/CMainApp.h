@@ -15,8 +15,8 @@
 class IGroupListHost;
 
 // The application object: brings the program up in its fixed order and takes it down again.
-// Until the main window exists it also holds what the frame would own: the settings and the
-// kill rules. The server tables live in g_serverTables.
+// It holds the settings and the kill rules, which the window and the headless runner share
+// with the run they drive. The server tables live in g_serverTables.
 class CMainApp {
   public:
     // Problems during start-up and shutdown are reported on `err`.
@@ -34,18 +34,28 @@ class CMainApp {
     // screen, so without a source they are all 0.
     void SetVideoCapsSource(std::function<VideoCaps()> source) { m_videoCaps = std::move(source); }
 
-    // Start-up: hive, settings migration, `debugLevel` from the command line, diagnostics
-    // file, server tables, settings and kill file.
+    // Where problems are told: by default a line on `err`; the window shows a message box.
+    using ProblemReporter = std::function<void(const std::string& message)>;
+    void SetProblemReporter(ProblemReporter report) { m_report = std::move(report); }
+
+    // Start-up in one go (the headless mode): the steps below in their order.
     void InitInstance(int debugLevel);
+    // The steps of start-up, for a host that does more between them (the window):
+    // the hive and the settings migration;
+    void InitProfile();
+    // `debugLevel` from the command line and the diagnostics file;
+    void InitDiagnostics(int debugLevel);
+    // the server tables (a server without a .newsrc has its group list downloaded);
+    void LoadServerTables();
+    // the settings and the kill file.
+    void LoadOptions();
+
     // Saves settings and the kill file, then the hive (the frame's SaveSettings with save).
-    void SaveSettings();
+    // False when something could not be written (reported).
+    bool SaveSettings();
     // Shutdown: settings and kill file, every .newsrc with backup, the hive, diagnostics.
     // False when something could not be written (each failure is reported on `err`).
     bool ExitInstance();
-
-    // What start-up loaded: servers with group counts and subscribed groups, the decode
-    // folder, the number of kill rules.
-    void PrintSummary(std::ostream& out) const;
 
     CHive& Hive() { return m_hive; }
     CProfile& Profile() { return m_profile; }
@@ -57,12 +67,13 @@ class CMainApp {
     bool HasLoadFailures() const { return m_bLoadFailed; }
 
   private:
-    void LoadServerTables();
+    void Report(const std::string& message);
     void ReportLoadFailure(const std::string& server, const std::string& reason);
     bool SaveServerTables();
     bool SaveHive();
 
     std::ostream& m_err;
+    ProblemReporter m_report;
     std::function<VideoCaps()> m_videoCaps;
     IGroupListHost* m_pListHost = nullptr;
     std::string m_strProgramFolder;

@@ -11,6 +11,7 @@
 #include "app/CMainApp.h"
 #include "app/CRunLock.h"
 #include "app/CommandLine.h"
+#include "mainwnd/WindowMain.h"
 #include "nntp/CGroupListHost.h"
 #include "nntp/CNewsConnection.h"
 
@@ -45,25 +46,16 @@ int RunHeadless(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupLi
     return status;
 }
 
-// Until the main window exists: start up, print what was loaded, shut down.
-int RunSummary(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupListHost& listHost,
-               bool terminal) {
-    listHost.SetProgressFactory([terminal](const std::string& server) {
-        return std::make_unique<CConsoleGroupProgress>(std::cerr, terminal, server, nullptr);
-    });
-    app.InitInstance(commandLine.m_nDebugLevel);
-    app.PrintSummary(std::cout);
-    return app.ExitInstance() ? 0 : CHeadlessRunner::kSaveFailed;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     const CMainCommandLineInfo commandLine = CMainCommandLineInfo::Parse(argc, argv);
+    if (!commandLine.m_bHeadless)
+        return RunWindow(commandLine, argc, argv);
     // Without a display nothing needs the GLib main loop, and Qt's own event dispatcher does
     // not wake itself through a pipe each time a socket notifier is switched on or off, which
     // the connection does for every read.
-    if (commandLine.m_bHeadless && !qEnvironmentVariableIsSet("QT_NO_GLIB"))
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication qtApp(argc, argv);
     QCoreApplication::setApplicationName("Gleanwick");
@@ -78,8 +70,5 @@ int main(int argc, char** argv) {
     }
     CGroupListHost listHost(app.Profile());
     app.SetGroupListHost(&listHost);
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    if (commandLine.m_bHeadless)
-        return RunHeadless(commandLine, app, listHost, terminal);
-    return RunSummary(commandLine, app, listHost, terminal);
+    return RunHeadless(commandLine, app, listHost, isatty(STDERR_FILENO) != 0);
 }

@@ -67,7 +67,8 @@ void CKillFile::Read(const std::string& path, std::vector<KillRule>& rules) {
     }
 }
 
-bool CKillFile::Write(const std::string& path, const std::vector<KillRule>& rules) {
+bool CKillFile::Write(const std::string& path, const std::vector<KillRule>& rules,
+                      std::string* error) {
     try {
         CAtomicFileWriter writer(path);
         for (const KillRule& rule : rules) {
@@ -75,7 +76,9 @@ bool CKillFile::Write(const std::string& path, const std::vector<KillRule>& rule
         }
         writer.Commit();
         return true;
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error& e) {
+        if (error)
+            *error = e.what();
         return false;
     }
 }

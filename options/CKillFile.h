@@ -15,5 +15,6 @@ class CKillFile {
     static void Read(const std::string& path, std::vector<KillRule>& rules);
     // Replaces the file with the rules in list order; false when it cannot be written
     // (the old file then stays as it was).
-    static bool Write(const std::string& path, const std::vector<KillRule>& rules);
+    static bool Write(const std::string& path, const std::vector<KillRule>& rules,
+                      std::string* error = nullptr);
 };

@@ -185,23 +185,25 @@ TEST_F(StartupShutdown, DebugLevelOpensTheDiagnosticsFileUntilShutdown) {
     g_nDebugLevel = 0;
 }
 
-TEST_F(StartupShutdown, SummaryListsServersSubscribedGroupsDecodeFolderAndKillRules) {
-    home.Write("HKCU.reg", HiveText({"news.test"}));
-    home.Write("news.test.newsrc",
-               "alt.binaries.test: 1200 1187 1190\ncomp.misc! 0\nalt.test: 7\n");
-    home.Write("Gleanwick.killfile", "2,*.exe\n");
-    CMainApp app(err);
-    app.InitInstance(0);
-    std::ostringstream out;
-    app.PrintSummary(out);
-    EXPECT_EQ(out.str(), "Server news.test: 3 groups, 2 subscribed\n"
-                         "  alt.binaries.test: next article 1200, 2 pending\n"
-                         "  alt.test: next article 7\n"
-                         "Decode folder: " +
-                             (home / "Decodes/") +
-                             "\n"
-                             "Kill rules: 1\n");
-    EXPECT_TRUE(app.ExitInstance());
-}
-
 } // namespace
+
+TEST(StartupShutdownSaving, AKillFileThatCannotBeWrittenIsReportedAndFailsTheExit) {
+    TestHome home;
+    std::ostringstream err;
+    // A folder in the kill file's place: nothing can be renamed over it.
+    std::filesystem::create_directory(home / "Gleanwick.killfile");
+    CMainApp app(err);
+    std::vector<std::string> told;
+    app.SetProblemReporter([&](const std::string& message) { told.push_back(message); });
+    app.InitInstance(0);
+    app.KillRules().push_back({0, "spammer*"});
+    EXPECT_FALSE(app.SaveSettings());
+    EXPECT_FALSE(app.ExitInstance());
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].rfind("Unable to save the kill rules to " + home / "Gleanwick.killfile", 0),
+              0u);
+    // Told through the reporter only; the settings were still written.
+    EXPECT_EQ(err.str(), "");
+    EXPECT_NE(home.Read("HKCU.reg").find("m_uMinLines"), std::string::npos);
+    g_serverTables.clear();
+}

@@ -428,6 +428,60 @@ check_context "$WORK/run10.out"
 check_eq "the next run ends with status 0" 0 "$rc"
 check_same "the next run decodes the article whole" "$ORIG/big.bin" "$HOME5/Decodes/big.bin"
 
+echo "== the window: Auto Start Extract and Exit when Complete"
+# The same corpus through the window program, offscreen, against a twin home run headless.
+# The replies pass through a relay at 1 MB/s so that the run lasts while a second instance
+# is started.
+WIN_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$WIN_PORT" "$INN_READ_PORT" 1000000 120 >"$WORK/win-proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/win-proxy.out" || abort "the relay did not start"
+HOME6=$WORK/home6
+HOME6H=$WORK/home6-headless
+GW_SETTINGS=('"m_uMinLines"=dword:00000032' '"m_bLog"=dword:00000001'
+    '"m_bAutoStart"=dword:00000001' '"m_bAutoExit"=dword:00000001')
+for home in "$HOME6" "$HOME6H"; do
+    gw_home "$home" "$WIN_PORT"
+    gw_newsrc "$home" "$TEST_GROUP: 0" "$OTHER_GROUP! 0"
+    printf '0,*@spam.test>\n2,*.exe\n' >"$home/Gleanwick.killfile"
+done
+gw_run "$HOME6H" "$WORK/run11.out"
+check_eq "the headless twin ends with status 0" 0 "$?"
+INSTANCE_SOCKET=${TMPDIR:-/tmp}/Q5528461-$(id -u)
+rm -f "$INSTANCE_SOCKET"
+GLEANWICK_HOME=$HOME6 QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" "$GW_BINARY" \
+    >"$WORK/run12.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+check_context "$WORK/run12.out"
+check "the window program listens for a second instance" wait_for 20 test -S "$INSTANCE_SOCKET"
+HOME7=$WORK/home7
+mkdir -p "$HOME7"
+started=$SECONDS
+GLEANWICK_HOME=$HOME7 QT_QPA_PLATFORM=offscreen timeout -k 5 20 "$GW_BINARY" -debug:1 \
+    >"$WORK/run13.out" 2>&1
+check_eq "a second instance ends at once with status 0" 0 "$?"
+check "a second instance takes less than 5 s" test $((SECONDS - started)) -lt 5
+check_eq "a second instance loads and writes nothing" "" "$(ls -A "$HOME7")"
+check "the first window is still running after the second instance" kill -0 "$gw_pid"
+wait_exit "$gw_pid" "$GW_TIMEOUT"
+check_eq "the window closes itself after the run with status 0" 0 "$?"
+check_eq "the window decodes what the headless run decodes" "$(decoded_list "$HOME6H/Decodes")" \
+    "$(decoded_list "$HOME6/Decodes")"
+for f in single.bin multi.bin posted.bin a.bin b.jpg c.bin d.png dots.bin long.bin pair1.bin \
+    pair2.bin gap.bin late.bin; do
+    check_same "$f decoded byte for byte in the window" "$ORIG/$f" "$HOME6/Decodes/$f"
+done
+check_eq "the window writes the .newsrc the headless run writes" \
+    "$(cat "$HOME6H/$GW_SERVER.newsrc")" "$(cat "$HOME6/$GW_SERVER.newsrc")"
+logs=("$HOME6"/Gleanwick.[0-9]*.log)
+for line in "File Decode: single.bin, $POSTER, single.bin" "Extract Complete"; do
+    check_log_line "${logs[0]}" "$line"
+done
+for value in m_rcNormal.left m_uShow nSplitTop nFileNameWidth; do
+    check "the window saves \"$value\"" grep -q "\"$value\"" "$HOME6/HKCU.reg"
+done
+
 echo "== servers that do not answer"
 HUNG_PORT=$(inn_free_port)
 python3 "$HERE/slow_proxy.py" "$HUNG_PORT" 0 0 120 >"$WORK/hung.out" 2>&1 &

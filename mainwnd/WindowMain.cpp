@@ -1,0 +1,83 @@
+#include "mainwnd/WindowMain.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <iostream>
+#include <memory>
+
+#include "app/CHeadlessRunner.h"
+#include "app/CMainApp.h"
+#include "app/CRunLock.h"
+#include "app/CStopSignals.h"
+#include "app/CommandLine.h"
+#include "mainwnd/CMainFrame.h"
+#include "mainwnd/CSingleInstance.h"
+#include "mainwnd/CSplashWindow.h"
+#include "mainwnd/ScreenVideoCaps.h"
+#include "nntp/CGroupListHost.h"
+#include "nntp/CLogonPrompt.h"
+#include "nntp/CNewsConnection.h"
+#include "nntp/gui/CLogonDialog.h"
+#include "servers/gui/CGroupDownloadDlg.h"
+
+int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName("Gleanwick");
+
+    // A second instance only brings the first one forward: nothing loaded, nothing written.
+    CSingleInstance instance;
+    if (instance.HandOverToRunningInstance())
+        return 0;
+
+    CMainApp app(std::cerr);
+    const CRunLock lock(app.ProgramFolderPath() + "Gleanwick.lock");
+    if (lock.IsBusy()) {
+        QMessageBox::critical(nullptr, "Gleanwick",
+                              QString::fromStdString("Gleanwick is already running on " +
+                                                     app.ProgramFolderPath() + "; nothing done."));
+        return CHeadlessRunner::kAlreadyRunning;
+    }
+    app.InitProfile();
+    app.SetVideoCapsSource(ScreenVideoCaps);
+    app.InitDiagnostics(commandLine.m_nDebugLevel);
+    CSplashWindow::EnableSplashScreen(commandLine.m_bShowSplash);
+
+    const NewsConnectionFactory factory = [&app](const std::string& server,
+                                                 CSocketOwnerWnd& owner) {
+        return std::make_unique<CNewsConnection>(server, app.Profile(), &owner);
+    };
+    auto frame = std::make_unique<CMainFrame>(app, factory);
+    app.SetProblemReporter([&frame](const std::string& message) { frame->ReportProblem(message); });
+    instance.Listen([&frame] {
+        frame->raise();
+        frame->activateWindow();
+    });
+    CLogonPrompt::Install([&frame](std::string& account, std::string& password,
+                                   const std::string& server) {
+        return CLogonDialog::Ask(account, password, server, frame.get());
+    });
+    CGroupListHost listHost(app.Profile());
+    listHost.SetProgressFactory([&frame](const std::string& server) {
+        return std::make_unique<CGroupDownloadDlg>(server, frame.get());
+    });
+    listHost.SetEnableMainWindow([&frame](bool enable) { frame->setEnabled(enable); });
+    app.SetGroupListHost(&listHost);
+
+    app.LoadServerTables();
+    app.LoadOptions();
+    frame->SaveSettings(true);
+    frame->RestorePlacement();
+    frame->RequestAutoStart(commandLine.m_bStart);
+
+    // SIGINT and SIGTERM close the window as File > Exit does: the run stops, all is saved.
+    const CStopSignals stopSignals([&frame](int) { frame->close(); });
+    const int loopStatus = QApplication::exec();
+    frame.reset();
+    CLogonPrompt::Install(nullptr);
+    const bool saved = app.ExitInstance();
+    app.SetGroupListHost(nullptr);
+    if (loopStatus != 0)
+        return loopStatus;
+    return saved ? 0 : CHeadlessRunner::kSaveFailed;
+}
