@@ -146,6 +146,33 @@ gw_run() { # ROUND
         die "gleanwick printed no start or end line"
 }
 
+# The span from the program's connect() to the news server until its exit, read from an
+# strace that stops the program at connect() alone: the same clock for the window program,
+# which prints no log lines, and for the headless one.
+connect_to_exit() { # STRACE_OUTPUT
+    awk -v port="$INN_READ_PORT" '
+        start == "" && /connect\(/ && index($0, "htons(" port ")") { start = $2 }
+        /\+\+\+ exited with/ { end = $2 }
+        END { if (start == "" || end == "") exit 1; printf "%.3f\n", end - start }' "$1"
+}
+
+traced_run() { # ROUND MODE (headless or window)
+    local home=$WORK/home-$2 trace=$WORK/trace-$2$1
+    rm -rf "$home"
+    GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bAutoStart"=dword:00000001'
+        '"m_bAutoExit"=dword:00000001')
+    gw_home "$home" "$INN_READ_PORT"
+    gw_newsrc "$home" "$GROUP: 0"
+    local args=(-headless)
+    [[ $2 == window ]] && args=(-Embedding) # no splash
+    read -r traced_status traced_wall traced_user traced_sys traced_rss < <(
+        GLEANWICK_HOME=$home QT_QPA_PLATFORM=offscreen measure "$WORK/$2$1.out" \
+            strace -f --seccomp-bpf -ttt -e trace=connect -o "$trace" "$GW_BINARY" "${args[@]}")
+    [[ $traced_status -eq 0 ]] || die "gleanwick $2 failed ($traced_status): $(tail -n 5 "$WORK/$2$1.out")"
+    cmp -s "$WORK/orig/bench1.bin" "$home/Decodes/bench1.bin" || die "$2: bench1.bin was not decoded correctly"
+    traced_span=$(connect_to_exit "$trace") || die "$2: no connect or exit in the trace"
+}
+
 # Rounds of the raw client and the extraction in turn, then the raw client once more; the
 # best of each is shown, since both only ever lose time to the machine's other work.
 less_than() { # A B: true when B is empty or A < B
@@ -171,6 +198,28 @@ for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
 done
 bytes=$(sed -n 's/.*bytes=\([0-9]*\).*/\1/p' "$raw_out")
 
+# The window program beside the headless one, alternating, timed alike.
+best_headless="" best_window="" window_rss_max=0 headless_rss_max=0
+for ((round = 1; round <= BENCH_ROUNDS; round++)); do
+    for mode in headless window; do
+        traced_run "$round" "$mode"
+        echo "== $mode (traced): $traced_span s from connect to exit, $traced_wall s whole process"
+        if [[ $mode == window ]]; then
+            less_than "$traced_span" "$best_window" && best_window=$traced_span
+            ((traced_rss > window_rss_max)) && window_rss_max=$traced_rss
+        else
+            less_than "$traced_span" "$best_headless" && best_headless=$traced_span
+            ((traced_rss > headless_rss_max)) && headless_rss_max=$traced_rss
+        fi
+    done
+done
+
+# Start-up and exit with nothing to do (no server configured: status 2), 50 times.
+empty_home=$WORK/home-empty
+mkdir -p "$empty_home"
+start_s=$(GLEANWICK_HOME=$empty_home QT_QPA_PLATFORM=offscreen /usr/bin/time -f %e bash -c \
+    'for i in $(seq 50); do "$1" -headless >/dev/null 2>&1; done' _ "$GW_BINARY" 2>&1 | tail -n 1)
+
 echo
 echo "corpus: $BENCH_FILES files, $count articles of about $BENCH_LINES lines, $((posted_bytes / 1000000)) MB posted;"
 echo "        HEAD and BODY replies of the group: $((bytes / 1000000)) MB (measured by the raw client)"
@@ -185,4 +234,12 @@ awk -v bytes="$bytes" -v n="$count" \
     printf "%-34s %9.1f %11.1f %11.1f\n", "gleanwick (whole process)", bytes / 1e6 / gs, n / gs, n / gs
     printf "extraction rate / raw rate: %.0f%% from connecting to complete, %.0f%% for the whole process\n", 100 * rs / gspan, 100 * rs / gs
     printf "(target at least 80%%); gleanwick peak RSS target: under 50 MB\n"
+}'
+awk -v bytes="$bytes" -v hs="$best_headless" -v ws="$best_window" -v hr="$headless_rss_max" \
+    -v wr="$window_rss_max" -v start="$start_s" 'BEGIN {
+    printf "\n%-34s %9s %12s\n", "connect to exit (strace)", "MB/s", "peak RSS MB"
+    printf "%-34s %9.1f %12.1f\n", "gleanwick -headless", bytes / 1e6 / hs, hr / 1024
+    printf "%-34s %9.1f %12.1f\n", "gleanwick window (offscreen)", bytes / 1e6 / ws, wr / 1024
+    printf "window rate / headless rate: %.0f%% (target at least 90%%; window peak RSS under 80 MB)\n", 100 * hs / ws
+    printf "headless start-up and exit with nothing to do: %.1f ms\n", start * 1000 / 50
 }'

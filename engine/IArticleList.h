@@ -5,7 +5,7 @@
 
 // The list of decoded files.
 class IArticleList {
-public:
+  public:
     virtual ~IArticleList() = default;
     virtual void AddArticle(const std::string& fileName, uint32_t lines, const std::string& author,
                             const std::string& subject) = 0;

@@ -4,7 +4,7 @@
 
 // The activity log list of the main window.
 class ILogList {
-public:
+  public:
     virtual ~ILogList() = default;
     virtual void AddLine(const std::string& text) = 0;
     virtual void ResetContent() = 0;

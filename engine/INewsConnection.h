@@ -9,7 +9,7 @@ class CSocketOwnerWnd;
 
 // The run's asynchronous line connection to one server.
 class INewsConnection {
-public:
+  public:
     virtual ~INewsConnection() = default;
     // Starts the host lookup and connect; throws CConnectionException when the lookup
     // cannot be started. Lines and errors then reach the owner.
@@ -21,5 +21,5 @@ public:
 };
 
 // Makes the connection for a server name; supplied by the host program.
-using NewsConnectionFactory =
-    std::function<std::unique_ptr<INewsConnection>(const std::string& server, CSocketOwnerWnd& owner)>;
+using NewsConnectionFactory = std::function<std::unique_ptr<INewsConnection>(
+    const std::string& server, CSocketOwnerWnd& owner)>;

@@ -5,7 +5,7 @@
 
 // The progress panel beside the log list.
 class IProgressPanel {
-public:
+  public:
     virtual ~IProgressPanel() = default;
     virtual void SetGroup(const std::string& group) = 0;
     virtual void SetGroupProgress(uint32_t current, uint32_t first, uint32_t last) = 0;

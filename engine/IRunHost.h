@@ -4,7 +4,7 @@
 
 // What a run needs from the program around it besides the panes.
 class IRunHost {
-public:
+  public:
     virtual ~IRunHost() = default;
     // The logon prompt; true when the user confirmed new values (already stored).
     virtual bool LogonPrompt(const std::string& server) = 0;

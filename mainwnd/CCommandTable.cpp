@@ -21,8 +21,8 @@ std::pair<QString, QString> PromptAndTip(unsigned id) {
 
 } // namespace
 
-CCommandTable::CCommandTable(QObject* actionParent) : QObject(actionParent),
-                                                       m_pActionParent(actionParent) {}
+CCommandTable::CCommandTable(QObject* actionParent)
+    : QObject(actionParent), m_pActionParent(actionParent) {}
 
 void CCommandTable::ApplyMenuText(QAction* action, const QString& menuText) {
     const qsizetype tab = menuText.indexOf('\t');

@@ -22,11 +22,11 @@ class CCommandTable : public QObject {
     struct Command {
         unsigned id = 0;
         QString menuText;
-        QString icon;                    // resource path, empty for none
-        std::function<void()> handler;   // what the command does
-        std::function<bool()> enabled;   // empty: always enabled
-        std::function<bool()> checked;   // empty: not a check item
-        std::function<QString()> text;   // empty: menuText always
+        QString icon;                  // resource path, empty for none
+        std::function<void()> handler; // what the command does
+        std::function<bool()> enabled; // empty: always enabled
+        std::function<bool()> checked; // empty: not a check item
+        std::function<QString()> text; // empty: menuText always
     };
 
     explicit CCommandTable(QObject* actionParent);

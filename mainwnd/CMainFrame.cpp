@@ -65,6 +65,9 @@ CMainFrame::CMainFrame(CMainApp& app, NewsConnectionFactory factory) : m_app(app
     CreateToolBar();
     m_pStatusBar = new CMainStatusBar(this);
     setStatusBar(m_pStatusBar);
+    // The toolbar's rules are evaluated at idle time too, as the server tables may change
+    // under them (start-up loads them after the window exists).
+    connect(m_pStatusBar, &CMainStatusBar::Ticked, this, [this] { m_pCommands->Update(); });
     CSplashWindow::ShowSplashScreen(this);
     CreatePanes();
 
@@ -104,12 +107,13 @@ void CMainFrame::CreateCommands() {
     table.Add({kNewsgroups, QStringLiteral("&Newsgroups...\tCtrl+N"),
                QStringLiteral(":/icons/newsgroups.svg"), [this] { NotBuiltYet("Newsgroups"); },
                [this] { return !IsRunning() && !g_serverTables.empty(); }});
-    table.Add({kServers, QStringLiteral("Ser&vers...\tCtrl+V"), QStringLiteral(":/icons/servers.svg"),
-               [this] { NotBuiltYet("Servers"); }, idle});
+    table.Add({kServers, QStringLiteral("Ser&vers...\tCtrl+V"),
+               QStringLiteral(":/icons/servers.svg"), [this] { NotBuiltYet("Servers"); }, idle});
     table.Add({kKills, QStringLiteral("&Kills...\tCtrl+K"), QStringLiteral(":/icons/kills.svg"),
                [this] { NotBuiltYet("Kill File"); }, idle});
     table.Add({kCatchUpCurrentGroup, QStringLiteral("&Catch-up Current Group"),
-               QStringLiteral(":/icons/catchup-group.svg"), [this] { m_pRun->CatchUpCurrentGroup(); },
+               QStringLiteral(":/icons/catchup-group.svg"),
+               [this] { m_pRun->CatchUpCurrentGroup(); },
                [this] { return IsRunning() && !m_pRun->IsCatchUp(); }});
     table.Add({kKillAuthor, QStringLiteral("Kill Author\tCtrl+A"),
                QStringLiteral(":/icons/kill-author.svg"), [this] { AddKillRule(0); }, selected});
@@ -119,17 +123,26 @@ void CMainFrame::CreateCommands() {
                QStringLiteral(":/icons/kill-subject.svg"), [this] { AddKillRule(1); }, selected});
     table.Add({kOptions, QStringLiteral("&Options..."), QStringLiteral(":/icons/options.svg"),
                [this] { NotBuiltYet("Options"); }, idle});
-    table.Add({kExit, QStringLiteral("E&xit"), QStringLiteral(":/icons/exit.svg"), [this] { close(); }});
-    table.Add({kViewToolbar, QStringLiteral("&Toolbar"), {},
-               [this] { m_pToolBar->setVisible(m_pToolBar->isHidden()); }, nullptr,
+    table.Add(
+        {kExit, QStringLiteral("E&xit"), QStringLiteral(":/icons/exit.svg"), [this] { close(); }});
+    table.Add({kViewToolbar,
+               QStringLiteral("&Toolbar"),
+               {},
+               [this] { m_pToolBar->setVisible(m_pToolBar->isHidden()); },
+               nullptr,
                [this] { return !m_pToolBar->isHidden(); }});
-    table.Add({kViewStatusBar, QStringLiteral("&Status Bar"), {},
-               [this] { m_pStatusBar->setVisible(m_pStatusBar->isHidden()); }, nullptr,
+    table.Add({kViewStatusBar,
+               QStringLiteral("&Status Bar"),
+               {},
+               [this] { m_pStatusBar->setVisible(m_pStatusBar->isHidden()); },
+               nullptr,
                [this] { return !m_pStatusBar->isHidden(); }});
-    table.Add({kHelpTopics, QStringLiteral("&Help Topics\tF1"), QStringLiteral(":/icons/help-topics.svg"),
+    table.Add({kHelpTopics, QStringLiteral("&Help Topics\tF1"),
+               QStringLiteral(":/icons/help-topics.svg"),
                [this] { CHelpTopicsWindow::ShowHelpTopics(this); }});
     table.Add({kContextHelp, QStringLiteral("&Context Sensitive\tShift+F1"),
-               QStringLiteral(":/icons/context-help.svg"), [] { QWhatsThis::enterWhatsThisMode(); }});
+               QStringLiteral(":/icons/context-help.svg"),
+               [] { QWhatsThis::enterWhatsThisMode(); }});
     table.Add({kAbout, QStringLiteral("&About Hollowfen Gleanwick..."),
                QStringLiteral(":/icons/about.svg"), [this] {
                    CAboutDialog about(this);
@@ -172,10 +185,10 @@ void CMainFrame::CreateToolBar() {
     m_pToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     m_pToolBar->setObjectName(QStringLiteral("59392"));
     m_pToolBar->setIconSize(QSize(24, 24));
-    m_pCommands->AddToToolBar(m_pToolBar, {kExtract, 0, kNewsgroups, kServers, kKills, 0,
-                                           kCatchUpCurrentGroup, 0, kKillAuthor, kKillSubject,
-                                           kKillFilename, 0, kOptions, 0, kHelpTopics,
-                                           kContextHelp});
+    m_pCommands->AddToToolBar(m_pToolBar,
+                              {kExtract, 0, kNewsgroups, kServers, kKills, 0, kCatchUpCurrentGroup,
+                               0, kKillAuthor, kKillSubject, kKillFilename, 0, kOptions, 0,
+                               kHelpTopics, kContextHelp});
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
 }
 
@@ -223,7 +236,9 @@ void CMainFrame::PostCommand(unsigned id) {
     m_pCommands->Post(id);
 }
 
-void CMainFrame::OnRunStateChanged(bool /*running*/) {
+void CMainFrame::OnRunStateChanged(bool running) {
+    m_pCommands->Action(kExtract)->setIcon(QIcon(running ? QStringLiteral(":/icons/stop.svg")
+                                                         : QStringLiteral(":/icons/extract.svg")));
     m_pCommands->Update();
 }
 
@@ -290,6 +305,7 @@ QRect CMainFrame::DefaultNormalRect() const {
 }
 
 bool CMainFrame::RestorePlacement() {
+    m_pCommands->Update();
     setGeometry(m_rcNormal);
     switch (m_uShow) {
     case kShowMaximized:
@@ -356,8 +372,8 @@ void CMainFrame::ExchangePlacement(bool load) {
                             {"m_rcNormal.bottom", &bottom}};
     for (const Value& value : values) {
         if (load)
-            *value.member = static_cast<int32_t>(profile.GetProfileInt(
-                kSettings, value.name, static_cast<uint32_t>(*value.member)));
+            *value.member = static_cast<int32_t>(
+                profile.GetProfileInt(kSettings, value.name, static_cast<uint32_t>(*value.member)));
         else
             profile.WriteProfileInt(kSettings, value.name, static_cast<uint32_t>(*value.member));
     }

@@ -77,6 +77,7 @@ void CMainStatusBar::UpdatePanes() {
     m_pCaps->setText(locks.caps ? Text(ids::kIndicatorCaps) : QString());
     m_pNum->setText(locks.num ? Text(ids::kIndicatorNum) : QString());
     m_pScroll->setText(locks.scroll ? Text(ids::kIndicatorScroll) : QString());
+    emit Ticked();
 }
 
 void CMainStatusBar::ShowPrompt(const QString& prompt) {

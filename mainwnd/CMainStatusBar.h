@@ -25,6 +25,10 @@ class CMainStatusBar : public QStatusBar {
     QString MessageText() const;
     QLabel* Pane(int index) const; // 0 message, 1 CAP, 2 NUM, 3 SCRL, 4 Date, 5 Time
 
+  signals:
+    // Once a second, after the panes were updated: the frame's idle-time work.
+    void Ticked();
+
   private:
     static void SetPaneText(QLabel* pane, const QString& text);
 

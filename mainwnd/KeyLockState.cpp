@@ -5,8 +5,8 @@
 #include <X11/XKBlib.h>
 
 KeyLocks KeyLockState() {
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                              : nullptr;
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display* display = x11 ? x11->display() : nullptr;
     unsigned state = 0;
     if (display == nullptr || XkbGetIndicatorState(display, XkbUseCoreKbd, &state) != Success)

@@ -53,10 +53,10 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
         frame->raise();
         frame->activateWindow();
     });
-    CLogonPrompt::Install([&frame](std::string& account, std::string& password,
-                                   const std::string& server) {
-        return CLogonDialog::Ask(account, password, server, frame.get());
-    });
+    CLogonPrompt::Install(
+        [&frame](std::string& account, std::string& password, const std::string& server) {
+            return CLogonDialog::Ask(account, password, server, frame.get());
+        });
     CGroupListHost listHost(app.Profile());
     listHost.SetProgressFactory([&frame](const std::string& server) {
         return std::make_unique<CGroupDownloadDlg>(server, frame.get());
@@ -74,6 +74,9 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
     const CStopSignals stopSignals([&frame](int) { frame->close(); });
     const int loopStatus = QApplication::exec();
     frame.reset();
+    app.SetProblemReporter([](const std::string& message) {
+        QMessageBox::critical(nullptr, "Gleanwick", QString::fromStdString(message));
+    });
     CLogonPrompt::Install(nullptr);
     const bool saved = app.ExitInstance();
     app.SetGroupListHost(nullptr);

@@ -10,7 +10,7 @@ class CHive;
 // "Software\Hollowfen\Gleanwick" of the hive (the framework's profile functions).
 // Sections may name nested keys ("Servers\news.example.com").
 class CProfile {
-public:
+  public:
     static constexpr std::string_view kApplicationKey = "Software\\Hollowfen\\Gleanwick";
 
     explicit CProfile(CHive& hive) : m_hive(hive) {}
@@ -27,6 +27,6 @@ public:
 
     CHive& Hive() const { return m_hive; }
 
-private:
+  private:
     CHive& m_hive;
 };

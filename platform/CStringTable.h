@@ -5,7 +5,7 @@
 
 // The program's numbered strings (res/strings.txt, compiled in).
 class CStringTable {
-public:
+  public:
     // The string with that number; empty when there is none.
     static const std::string& Load(unsigned id);
     // The string with every "%1" replaced by arg.

@@ -5,7 +5,7 @@
 
 // A connection failed: lookup, connect, send, read, timeout or an unexpected reply.
 class CConnectionException : public std::runtime_error {
-public:
+  public:
     explicit CConnectionException(const std::string& what, int error = 0)
         : std::runtime_error(what), m_nError(error) {}
     int m_nError; // socket-layer error code where there is one (10060: timeout)
@@ -13,6 +13,6 @@ public:
 
 // The user cancelled the logon prompt; callers swallow it without a message.
 class CUserCancelException : public std::runtime_error {
-public:
+  public:
     CUserCancelException() : std::runtime_error("cancelled by the user") {}
 };

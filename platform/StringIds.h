@@ -47,7 +47,7 @@ inline constexpr unsigned kIndicatorDate = 103;
 inline constexpr unsigned kSocketsInitFailed = 104;
 inline constexpr unsigned kIndicatorTime = 105;
 inline constexpr unsigned kMemoryKb = 106;
-inline constexpr unsigned kDiskFree = 107;
+inline constexpr unsigned kDiskFree = 107; // "%lu KB Free on %s": kilobytes, mount point
 inline constexpr unsigned kUnavailable = 108;
 inline constexpr unsigned kMainTitle = 128; // the window title is the text before the line break
 inline constexpr unsigned kApplicationName = 57344;
@@ -56,5 +56,11 @@ inline constexpr unsigned kSelectObjectForHelp = 57346;
 inline constexpr unsigned kIndicatorCaps = 59137;
 inline constexpr unsigned kIndicatorNum = 59138;
 inline constexpr unsigned kIndicatorScroll = 59139;
+inline constexpr unsigned kNoHelpTopic = 200;     // "%1": the topic number
+inline constexpr unsigned kNoHelpFile = 201;      // "%1": the topic number
+inline constexpr unsigned kHelpFileMissing = 202; // "%1": the places looked in
+inline constexpr unsigned kSearchTopics = 203;
+inline constexpr unsigned kColumnTopic = 204;
+inline constexpr unsigned kColumnNumber = 205;
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

@@ -7,6 +7,11 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
 export QT_QPA_PLATFORM=offscreen
 
+echo "== formatting (.clang-format)"
+mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+clang-format --dry-run --Werror "${sources[@]}"
+echo "${#sources[@]} files formatted"
+
 echo "== unit tests"
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300

@@ -7,11 +7,11 @@
 
 #include "FakeListHost.h"
 #include "FakeNewsServer.h"
-#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "app/CHeadlessRunner.h"
 #include "app/CMainApp.h"
 #include "servers/CGroupTable.h"
+#include "support/TestApplication.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <sstream>
 
 #include "FakeListHost.h"
-#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "app/CMainApp.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
 #include "servers/CGroupTable.h"
+#include "support/TestApplication.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <csignal>
 
-#include "support/TestApplication.h"
 #include "app/CStopSignals.h"
+#include "support/TestApplication.h"
 
 namespace {
 

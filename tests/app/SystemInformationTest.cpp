@@ -1,7 +1,7 @@
 #include "app/SystemInformation.h"
-#include "support/TestApplication.h"
 #include "TestHome.h"
 #include "platform/Diagnostics.h"
+#include "support/TestApplication.h"
 
 #include <gtest/gtest.h>
 

@@ -482,6 +482,34 @@ for value in m_rcNormal.left m_uShow nSplitTop nFileNameWidth; do
     check "the window saves \"$value\"" grep -q "\"$value\"" "$HOME6/HKCU.reg"
 done
 
+if [[ -n ${GW_E2E_SCREENSHOT:-} ]]; then
+    echo "== screenshot of the window during a run"
+    HOME8=$WORK/home8
+    SHOT_PORT=$(inn_free_port)
+    python3 "$HERE/slow_proxy.py" "$SHOT_PORT" "$INN_READ_PORT" 300000 120 >"$WORK/shot-proxy.out" 2>&1 &
+    BACKGROUND_PIDS+=($!)
+    wait_for 10 grep -q ready "$WORK/shot-proxy.out" || abort "the relay did not start"
+    GW_SETTINGS=('"m_uMinLines"=dword:00000032' '"m_bLog"=dword:00000001'
+        '"m_bAutoStart"=dword:00000001' '"m_rcNormal.left"=dword:00000000'
+        '"m_rcNormal.top"=dword:00000000' '"m_rcNormal.right"=dword:00000460'
+        '"m_rcNormal.bottom"=dword:000002d0' '"m_uShow"=dword:00000001')
+    gw_home "$HOME8" "$SHOT_PORT"
+    gw_newsrc "$HOME8" "$TEST_GROUP: 0" "$STOP_GROUP: 0"
+    printf '0,*@spam.test>\n2,*.exe\n' >"$HOME8/Gleanwick.killfile"
+    GLEANWICK_HOME=$HOME8 timeout -k 5 120 xvfb-run -a -s "-screen 0 1120x720x24" bash -c '
+        "$1" & pid=$!
+        sleep 3.5 # the splash goes after 3 s
+        for ((i = 0; i < 600; i++)); do
+            [[ $(grep -c "File Decode" "$2"/Gleanwick.[0-9]*.log 2>/dev/null) -ge 6 ]] && break
+            sleep 0.1
+        done
+        sleep 1
+        import -window root "$3"
+        kill -TERM $pid
+        wait $pid' _ "$GW_BINARY" "$HOME8" "$GW_E2E_SCREENSHOT" >"$WORK/shot.out" 2>&1
+    check "screenshot written to $GW_E2E_SCREENSHOT" test -s "$GW_E2E_SCREENSHOT"
+fi
+
 echo "== servers that do not answer"
 HUNG_PORT=$(inn_free_port)
 python3 "$HERE/slow_proxy.py" "$HUNG_PORT" 0 0 120 >"$WORK/hung.out" 2>&1 &

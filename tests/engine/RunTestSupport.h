@@ -98,9 +98,7 @@ inline std::vector<std::string> Block(const std::string& status,
 struct Article {
     Article(uint32_t n, std::string s, int l = 1000, std::string f = "poster@example.com",
             std::vector<std::string> e = {})
-        : number(n), subject(std::move(s)), lines(l), from(std::move(f)), extra(std::move(e))
-    {
-    }
+        : number(n), subject(std::move(s)), lines(l), from(std::move(f)), extra(std::move(e)) {}
     uint32_t number;
     std::string subject;
     int lines; // -1: no Lines header

@@ -23,9 +23,7 @@ class ScriptedServer {
 
     struct Step {
         Step(Kind k, std::string t, int n = 0, int e = 0, std::function<void()> c = {})
-            : kind(k), text(std::move(t)), notification(n), error(e), call(std::move(c))
-        {
-        }
+            : kind(k), text(std::move(t)), notification(n), error(e), call(std::move(c)) {}
         Kind kind;
         std::string text;
         int notification;

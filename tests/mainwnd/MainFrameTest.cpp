@@ -5,11 +5,11 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QMenuBar>
-#include <QStatusTipEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QToolBar>
 
@@ -50,7 +50,8 @@ class MainFrameTest : public ::testing::Test {
                bool subscribed = true) {
         home.Write("HKCU.reg", HiveText(servers, settings));
         for (const std::string& name : servers)
-            home.Write(name + ".newsrc", std::string("alt.bin") + (subscribed ? ":" : "!") + " 5\n");
+            home.Write(name + ".newsrc",
+                       std::string("alt.bin") + (subscribed ? ":" : "!") + " 5\n");
         app.InitInstance(0);
         frame = std::make_unique<CMainFrame>(app, server.Factory());
     }
@@ -119,7 +120,8 @@ TEST_F(MainFrameTest, DuringARunTheDialogsAreDisabledAndExtractStops) {
     Start({"news.example"});
     EXPECT_TRUE(Enabled(F::kExtract));
     StartRunThatWaits();
-    for (const unsigned id : {F::kServers, F::kNewsgroups, F::kKills, F::kOptions, F::kCatchUpGroups})
+    for (const unsigned id :
+         {F::kServers, F::kNewsgroups, F::kKills, F::kOptions, F::kCatchUpGroups})
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(F::kExtract));
     EXPECT_TRUE(Enabled(F::kCatchUpCurrentGroup));
@@ -219,10 +221,10 @@ TEST_F(MainFrameTest, MenusAndToolbarFollowTheirOrder) {
                 toolbar.push_back(id);
         EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
     }
-    EXPECT_THAT(toolbar, ElementsAre(F::kExtract, 0, F::kNewsgroups, F::kServers, F::kKills, 0,
-                                     F::kCatchUpCurrentGroup, 0, F::kKillAuthor, F::kKillSubject,
-                                     F::kKillFilename, 0, F::kOptions, 0, F::kHelpTopics,
-                                     F::kContextHelp));
+    EXPECT_THAT(toolbar,
+                ElementsAre(F::kExtract, 0, F::kNewsgroups, F::kServers, F::kKills, 0,
+                            F::kCatchUpCurrentGroup, 0, F::kKillAuthor, F::kKillSubject,
+                            F::kKillFilename, 0, F::kOptions, 0, F::kHelpTopics, F::kContextHelp));
     // Prompts and tooltips from the string table.
     EXPECT_EQ(frame->Commands().Action(F::kKills)->statusTip(), "Setup kills");
     EXPECT_EQ(frame->Commands().Action(F::kKills)->toolTip(), "Kills");

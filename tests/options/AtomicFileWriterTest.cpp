@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "support/ProfileHome.h"
 #include "options/CAtomicFileWriter.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/ProfileHome.h"
 #include "options/CKillFile.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/ProfileHome.h"
 #include "options/CMimeTable.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

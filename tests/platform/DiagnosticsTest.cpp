@@ -1,6 +1,6 @@
 #include "platform/Diagnostics.h"
-#include "support/TempHome.h"
 #include "platform/SystemSections.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "support/TempHome.h"
 #include "platform/CHive.h"
 #include "platform/CRegText.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "support/TempHome.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "platform/ProgramFolder.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 

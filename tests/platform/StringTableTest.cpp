@@ -1,6 +1,6 @@
-#include "support/TempHome.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 
 #include <ctime>
 
-#include "support/ProfileHome.h"
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"
 #include "servers/IGroupListHost.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

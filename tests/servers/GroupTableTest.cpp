@@ -4,8 +4,8 @@
 #include <map>
 #include <random>
 
-#include "support/ProfileHome.h"
 #include "servers/CGroupTable.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

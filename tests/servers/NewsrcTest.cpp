@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "support/ProfileHome.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
 #include "servers/CGroupTable.h"
+#include "support/ProfileHome.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/ProfileHome.h"
 #include "servers/CServerRecord.h"
+#include "support/ProfileHome.h"
 
 namespace {
 
