@@ -46,6 +46,13 @@ QAction* CCommandTable::Add(Command command) {
     return action;
 }
 
+QAction* CCommandTable::Add(unsigned id, QString menuText, QString icon,
+                            std::function<void()> handler, std::function<bool()> enabled,
+                            std::function<bool()> checked, std::function<QString()> text) {
+    return Add(Command{id, std::move(menuText), std::move(icon), std::move(handler),
+                       std::move(enabled), std::move(checked), std::move(text)});
+}
+
 QAction* CCommandTable::Action(unsigned id) const {
     const auto it = m_commands.find(id);
     return it == m_commands.end() ? nullptr : it->second.action;

@@ -33,6 +33,9 @@ class CCommandTable : public QObject {
 
     // Prompt and tooltip come from the string table entry under the command's ID.
     QAction* Add(Command command);
+    QAction* Add(unsigned id, QString menuText, QString icon, std::function<void()> handler,
+                 std::function<bool()> enabled = {}, std::function<bool()> checked = {},
+                 std::function<QString()> text = {});
     QAction* Action(unsigned id) const;
 
     // Fills a menu or toolbar in order; ID 0 is a separator.

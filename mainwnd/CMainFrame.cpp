@@ -11,11 +11,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
-#include <QWhatsThis>
 
 #include "app/CMainApp.h"
 #include "app/gui/CAboutDialog.h"
+#include "app/gui/CContextHelp.h"
 #include "app/gui/CHelpTopicsWindow.h"
+#include "app/gui/HelpIds.h"
 #include "engine/CExtractionRun.h"
 #include "mainwnd/CCommandTable.h"
 #include "mainwnd/CMainStatusBar.h"
@@ -71,6 +72,8 @@ CMainFrame::CMainFrame(CMainApp& app, NewsConnectionFactory factory) : m_app(app
     CSplashWindow::ShowSplashScreen(this);
     CreatePanes();
 
+    SetHelpTopics();
+
     m_pRun = std::make_unique<CExtractionRun>(
         app.Profile(), g_serverTables, app.Settings(), app.KillRules(), std::move(factory),
         *m_pLogList, *m_pArticleList, *m_pStatusWnd, *this, app.ProgramFolderPath());
@@ -95,59 +98,63 @@ void CMainFrame::CreateCommands() {
     const auto idle = [this] { return !IsRunning(); };
     const auto selected = [this] { return m_pArticleList && m_pArticleList->HasSelection(); };
 
-    table.Add({kExtract, QStringLiteral("&Extract\tCtrl+E"), QStringLiteral(":/icons/extract.svg"),
-               [this] { ToggleRun(0); },
-               [this] { return IsRunning() || m_pRun->CanStartExtract(); }, nullptr,
-               [this] {
-                   return IsRunning() ? Text(ids::kStopExtracting)
-                                      : QStringLiteral("&Extract\tCtrl+E");
-               }});
-    table.Add({kCatchUpGroups, QStringLiteral("Catch-up &Groups"),
-               QStringLiteral(":/icons/catchup.svg"), [this] { ToggleRun(1); }, idle});
-    table.Add({kNewsgroups, QStringLiteral("&Newsgroups...\tCtrl+N"),
-               QStringLiteral(":/icons/newsgroups.svg"), [this] { NotBuiltYet("Newsgroups"); },
-               [this] { return !IsRunning() && !g_serverTables.empty(); }});
-    table.Add({kServers, QStringLiteral("Ser&vers...\tCtrl+V"),
-               QStringLiteral(":/icons/servers.svg"), [this] { NotBuiltYet("Servers"); }, idle});
-    table.Add({kKills, QStringLiteral("&Kills...\tCtrl+K"), QStringLiteral(":/icons/kills.svg"),
-               [this] { NotBuiltYet("Kill File"); }, idle});
-    table.Add({kCatchUpCurrentGroup, QStringLiteral("&Catch-up Current Group"),
-               QStringLiteral(":/icons/catchup-group.svg"),
-               [this] { m_pRun->CatchUpCurrentGroup(); },
-               [this] { return IsRunning() && !m_pRun->IsCatchUp(); }});
-    table.Add({kKillAuthor, QStringLiteral("Kill Author\tCtrl+A"),
-               QStringLiteral(":/icons/kill-author.svg"), [this] { AddKillRule(0); }, selected});
-    table.Add({kKillFilename, QStringLiteral("Kill &Filename\tCtrl+F"),
-               QStringLiteral(":/icons/kill-filename.svg"), [this] { AddKillRule(2); }, selected});
-    table.Add({kKillSubject, QStringLiteral("Kill &Subject\tCtrl+S"),
-               QStringLiteral(":/icons/kill-subject.svg"), [this] { AddKillRule(1); }, selected});
-    table.Add({kOptions, QStringLiteral("&Options..."), QStringLiteral(":/icons/options.svg"),
-               [this] { NotBuiltYet("Options"); }, idle});
     table.Add(
-        {kExit, QStringLiteral("E&xit"), QStringLiteral(":/icons/exit.svg"), [this] { close(); }});
-    table.Add({kViewToolbar,
-               QStringLiteral("&Toolbar"),
-               {},
-               [this] { m_pToolBar->setVisible(m_pToolBar->isHidden()); },
-               nullptr,
-               [this] { return !m_pToolBar->isHidden(); }});
-    table.Add({kViewStatusBar,
-               QStringLiteral("&Status Bar"),
-               {},
-               [this] { m_pStatusBar->setVisible(m_pStatusBar->isHidden()); },
-               nullptr,
-               [this] { return !m_pStatusBar->isHidden(); }});
-    table.Add({kHelpTopics, QStringLiteral("&Help Topics\tF1"),
-               QStringLiteral(":/icons/help-topics.svg"),
-               [this] { CHelpTopicsWindow::ShowHelpTopics(this); }});
-    table.Add({kContextHelp, QStringLiteral("&Context Sensitive\tShift+F1"),
-               QStringLiteral(":/icons/context-help.svg"),
-               [] { QWhatsThis::enterWhatsThisMode(); }});
-    table.Add({kAbout, QStringLiteral("&About Hollowfen Gleanwick..."),
-               QStringLiteral(":/icons/about.svg"), [this] {
-                   CAboutDialog about(this);
-                   about.exec();
-               }});
+        kExtract, QStringLiteral("&Extract\tCtrl+E"), QStringLiteral(":/icons/extract.svg"),
+        [this] { ToggleRun(0); }, [this] { return IsRunning() || m_pRun->CanStartExtract(); },
+        nullptr,
+        [this] {
+            return IsRunning() ? Text(ids::kStopExtracting) : QStringLiteral("&Extract\tCtrl+E");
+        });
+    table.Add(
+        kCatchUpGroups, QStringLiteral("Catch-up &Groups"), QStringLiteral(":/icons/catchup.svg"),
+        [this] { ToggleRun(1); }, idle);
+    table.Add(
+        kNewsgroups, QStringLiteral("&Newsgroups...\tCtrl+N"),
+        QStringLiteral(":/icons/newsgroups.svg"), [this] { NotBuiltYet("Newsgroups"); },
+        [this] { return !IsRunning() && !g_serverTables.empty(); });
+    table.Add(
+        kServers, QStringLiteral("Ser&vers...\tCtrl+V"), QStringLiteral(":/icons/servers.svg"),
+        [this] { NotBuiltYet("Servers"); }, idle);
+    table.Add(
+        kKills, QStringLiteral("&Kills...\tCtrl+K"), QStringLiteral(":/icons/kills.svg"),
+        [this] { NotBuiltYet("Kill File"); }, idle);
+    table.Add(
+        kCatchUpCurrentGroup, QStringLiteral("&Catch-up Current Group"),
+        QStringLiteral(":/icons/catchup-group.svg"), [this] { m_pRun->CatchUpCurrentGroup(); },
+        [this] { return IsRunning() && !m_pRun->IsCatchUp(); });
+    table.Add(
+        kKillAuthor, QStringLiteral("Kill Author\tCtrl+A"),
+        QStringLiteral(":/icons/kill-author.svg"), [this] { AddKillRule(0); }, selected);
+    table.Add(
+        kKillFilename, QStringLiteral("Kill &Filename\tCtrl+F"),
+        QStringLiteral(":/icons/kill-filename.svg"), [this] { AddKillRule(2); }, selected);
+    table.Add(
+        kKillSubject, QStringLiteral("Kill &Subject\tCtrl+S"),
+        QStringLiteral(":/icons/kill-subject.svg"), [this] { AddKillRule(1); }, selected);
+    table.Add(
+        kOptions, QStringLiteral("&Options..."), QStringLiteral(":/icons/options.svg"),
+        [this] { NotBuiltYet("Options"); }, idle);
+    table.Add(kExit, QStringLiteral("E&xit"), QStringLiteral(":/icons/exit.svg"),
+              [this] { close(); });
+    table.Add(
+        kViewToolbar, QStringLiteral("&Toolbar"), {},
+        [this] { m_pToolBar->setVisible(m_pToolBar->isHidden()); }, nullptr,
+        [this] { return !m_pToolBar->isHidden(); });
+    table.Add(
+        kViewStatusBar, QStringLiteral("&Status Bar"), {},
+        [this] { m_pStatusBar->setVisible(m_pStatusBar->isHidden()); }, nullptr,
+        [this] { return !m_pStatusBar->isHidden(); });
+    table.Add(kHelpTopics, QStringLiteral("&Help Topics\tF1"),
+              QStringLiteral(":/icons/help-topics.svg"),
+              [this] { CHelpTopicsWindow::ShowHelpTopics(this); });
+    table.Add(kContextHelp, QStringLiteral("&Context Sensitive\tShift+F1"),
+              QStringLiteral(":/icons/context-help.svg"),
+              [] { CContextHelp::EnterContextHelpMode(); });
+    table.Add(kAbout, QStringLiteral("&About Hollowfen Gleanwick..."),
+              QStringLiteral(":/icons/about.svg"), [this] {
+                  CAboutDialog about(this);
+                  about.exec();
+              });
     // The window's shortcuts work wherever the focus is inside it.
     for (const unsigned id : {kExtract, kNewsgroups, kServers, kKills, kKillAuthor, kKillFilename,
                               kKillSubject, kHelpTopics, kContextHelp})
@@ -209,6 +216,19 @@ void CMainFrame::CreatePanes() {
     m_pArticleList->SetContextMenu(m_pKillMenu);
     connect(m_pArticleList, &COutputWindow::SelectionChanged, this,
             [this] { m_pCommands->Update(); });
+}
+
+void CMainFrame::SetHelpTopics() {
+    for (const unsigned id :
+         {kServers, kNewsgroups, kExtract, kOptions, kKills, kCatchUpGroups, kCatchUpCurrentGroup,
+          kKillAuthor, kKillSubject, kKillFilename, kAbout, kExit, kHelpTopics, kContextHelp,
+          kViewToolbar, kViewStatusBar})
+        CContextHelp::SetHelpTopic(m_pCommands->Action(id), id);
+    CContextHelp::SetHelpTopic(m_pToolBar, kViewToolbar);
+    CContextHelp::SetHelpTopic(m_pStatusBar, kViewStatusBar);
+    CContextHelp::SetHelpTopic(m_pLogList, helpids::kLogList);
+    CContextHelp::SetHelpTopic(m_pStatusWnd, helpids::kProgressPanel);
+    CContextHelp::SetHelpTopic(m_pArticleList, helpids::kArticleList);
 }
 
 void CMainFrame::ToggleRun(int mode) {

@@ -87,6 +87,7 @@ class CMainFrame : public QMainWindow, public IRunHost {
     void CreateMenus();
     void CreateToolBar();
     void CreatePanes();
+    void SetHelpTopics();
     void WatchMenu(QMenu* menu);
     void ToggleRun(int mode);
     void AddKillRule(int field);

@@ -1,0 +1,31 @@
+#include "mainwnd/CElidedLabel.h"
+
+#include <QPainter>
+
+CElidedLabel::CElidedLabel(QWidget* parent) : QFrame(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void CElidedLabel::SetText(const QString& text) {
+    if (text == m_text)
+        return;
+    m_text = text;
+    setToolTip(text);
+    update();
+}
+
+QSize CElidedLabel::sizeHint() const {
+    return minimumSizeHint();
+}
+
+QSize CElidedLabel::minimumSizeHint() const {
+    return {0, fontMetrics().height()};
+}
+
+void CElidedLabel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideRight, area.width());
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
