@@ -2,11 +2,11 @@
 
 #include "app/CConsoleProgress.h"
 #include "app/ConsoleText.h"
+#include "engine/UnknownLineCount.h"
 
 namespace {
 
 // An article without a Lines header carries all bits set.
-constexpr uint32_t kNoLinesHeader = 0xffffffffu;
 
 } // namespace
 
@@ -16,7 +16,7 @@ CConsoleArticleList::CConsoleArticleList(std::ostream& out, CConsoleProgress* pr
 std::string CConsoleArticleList::FormatArticle(const std::string& fileName, uint32_t lines,
                                                const std::string& author,
                                                const std::string& subject) {
-    const std::string count = lines == kNoLinesHeader ? "?" : std::to_string(lines);
+    const std::string count = lines == kUnknownLineCount ? "?" : std::to_string(lines);
     return "File: " + ConsoleText(fileName) + " (" + count + " lines) " + ConsoleText(author) +
            " / " + ConsoleText(subject);
 }

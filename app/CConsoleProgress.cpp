@@ -1,6 +1,7 @@
 #include "app/CConsoleProgress.h"
 
 #include "app/ConsoleText.h"
+#include "engine/UnknownLineCount.h"
 
 namespace {
 
@@ -8,7 +9,6 @@ namespace {
 constexpr auto kMinimumRedrawInterval = std::chrono::milliseconds(100);
 // Throttled updates come once per body line; the clock is read only at every this many.
 constexpr unsigned kUpdatesPerClockCheck = 32;
-constexpr uint32_t kNoLinesHeader = 0xffffffffu;
 constexpr const char* kEraseLine = "\r\033[K";
 
 } // namespace
@@ -57,7 +57,7 @@ std::string CConsoleProgress::StatusText() const {
         text += "  part " + std::to_string(m_nPart) + "/" + std::to_string(m_nParts);
     if (m_uLines != 0) {
         text += "  lines " + std::to_string(m_uLines);
-        if (m_uExpected != kNoLinesHeader)
+        if (m_uExpected != kUnknownLineCount)
             text.append("/").append(std::to_string(m_uExpected));
     }
     return FitColumns(text, m_uColumns - 1);

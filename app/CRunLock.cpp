@@ -16,3 +16,7 @@ CRunLock::~CRunLock() {
     if (m_fd >= 0)
         ::close(m_fd);
 }
+
+std::string CRunLock::BusyMessage(const std::string& programFolder) {
+    return "Gleanwick is already running on " + programFolder + "; nothing done.";
+}

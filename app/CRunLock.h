@@ -8,6 +8,10 @@
 // program folder, released when the process ends, however it ends.
 class CRunLock {
   public:
+    static constexpr const char* kFileName = "Gleanwick.lock";
+    // What the user is told when the lock of `programFolder` is busy.
+    static std::string BusyMessage(const std::string& programFolder);
+
     explicit CRunLock(const std::string& path);
     ~CRunLock();
     CRunLock(const CRunLock&) = delete;

@@ -1,5 +1,6 @@
 #include "app/SettingsMigration.h"
 
+#include "options/CSettings.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 
@@ -86,9 +87,9 @@ void CopyMapped(CProfile& profile, std::string_view subkey, const auto& mappings
     }
     for (const Mapping& mapping : mappings) {
         if (mapping.isString) {
-            CopyString(profile, key, mapping.source, "Settings", mapping.target);
+            CopyString(profile, key, mapping.source, CSettings::kSection, mapping.target);
         } else {
-            CopyInteger(profile, key, mapping.source, "Settings", mapping.target);
+            CopyInteger(profile, key, mapping.source, CSettings::kSection, mapping.target);
         }
     }
 }
@@ -135,6 +136,6 @@ void MigrateSettings(CProfile& profile) {
     }
     MigrateServers(profile);
     MigrateMime(profile);
-    CopyMapped(profile, "Settings", kSettings);
+    CopyMapped(profile, CSettings::kSection, kSettings);
     CopyMapped(profile, "Decode", kDecode);
 }

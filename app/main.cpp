@@ -14,6 +14,8 @@
 #include "mainwnd/WindowMain.h"
 #include "nntp/CGroupListHost.h"
 #include "nntp/CNewsConnection.h"
+#include "platform/CStringTable.h"
+#include "platform/StringIds.h"
 
 namespace {
 
@@ -58,14 +60,14 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication qtApp(argc, argv);
-    QCoreApplication::setApplicationName("Gleanwick");
+    QCoreApplication::setApplicationName(
+        QString::fromStdString(CStringTable::Load(ids::kApplicationName)));
 
     CMainApp app(std::cerr);
     // Nothing is loaded, and so nothing saved, while another process works on the same files.
-    const CRunLock lock(app.ProgramFolderPath() + "Gleanwick.lock");
+    const CRunLock lock(app.ProgramFolderPath() + CRunLock::kFileName);
     if (lock.IsBusy()) {
-        std::cerr << "Gleanwick is already running on " << app.ProgramFolderPath()
-                  << "; nothing done.\n";
+        std::cerr << CRunLock::BusyMessage(app.ProgramFolderPath()) << '\n';
         return CHeadlessRunner::kAlreadyRunning;
     }
     CGroupListHost listHost(app.Profile());

@@ -1,7 +1,7 @@
 #include "mainwnd/CArticleListModel.h"
 
-#include "mainwnd/DisplayText.h"
-#include "mainwnd/UnknownLineCount.h"
+#include "app/gui/DisplayText.h"
+#include "engine/UnknownLineCount.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 

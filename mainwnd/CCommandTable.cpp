@@ -24,33 +24,36 @@ std::pair<QString, QString> PromptAndTip(unsigned id) {
 CCommandTable::CCommandTable(QObject* actionParent)
     : QObject(actionParent), m_pActionParent(actionParent) {}
 
-void CCommandTable::ApplyMenuText(QAction* action, const QString& menuText) {
-    const qsizetype tab = menuText.indexOf('\t');
-    action->setText(tab < 0 ? menuText : menuText.left(tab));
-    action->setShortcut(tab < 0 ? QKeySequence() : QKeySequence(menuText.mid(tab + 1)));
-}
-
-QAction* CCommandTable::Add(Command command) {
+QAction* CCommandTable::Add(unsigned id, const QString& menuText, const QString& icon,
+                            std::function<void()> handler, std::function<bool()> enabled,
+                            std::function<bool()> checked) {
     auto* action = new QAction(m_pActionParent);
-    ApplyMenuText(action, command.menuText);
-    const auto [prompt, tip] = PromptAndTip(command.id);
+    const qsizetype tab = menuText.indexOf('\t');
+    Entry entry;
+    entry.action = action;
+    entry.handler = std::move(handler);
+    entry.enabled = std::move(enabled);
+    entry.checked = std::move(checked);
+    entry.normal = {tab < 0 ? menuText : menuText.left(tab),
+                    icon.isEmpty() ? QIcon() : QIcon(icon)};
+    action->setText(entry.normal.text);
+    action->setIcon(entry.normal.icon);
+    if (tab >= 0)
+        action->setShortcut(QKeySequence(menuText.mid(tab + 1)));
+    const auto [prompt, tip] = PromptAndTip(id);
     action->setStatusTip(prompt);
     action->setToolTip(tip);
-    action->setWhatsThis(QString());
-    if (!command.icon.isEmpty())
-        action->setIcon(QIcon(command.icon));
-    action->setCheckable(static_cast<bool>(command.checked));
-    const unsigned id = command.id;
+    action->setCheckable(static_cast<bool>(entry.checked));
     connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
-    m_commands[id] = Entry{std::move(command), action};
+    m_commands[id] = std::move(entry);
     return action;
 }
 
-QAction* CCommandTable::Add(unsigned id, QString menuText, QString icon,
-                            std::function<void()> handler, std::function<bool()> enabled,
-                            std::function<bool()> checked, std::function<QString()> text) {
-    return Add(Command{id, std::move(menuText), std::move(icon), std::move(handler),
-                       std::move(enabled), std::move(checked), std::move(text)});
+void CCommandTable::SetAlternate(unsigned id, std::function<bool()> when, const QString& text,
+                                 const QString& icon) {
+    Entry& entry = m_commands.at(id);
+    entry.alternateWhen = std::move(when);
+    entry.alternate = {text, QIcon(icon)};
 }
 
 QAction* CCommandTable::Action(unsigned id) const {
@@ -58,32 +61,35 @@ QAction* CCommandTable::Action(unsigned id) const {
     return it == m_commands.end() ? nullptr : it->second.action;
 }
 
-void CCommandTable::AddToMenu(QMenu* menu, const std::vector<unsigned>& ids) const {
+template <class Bar> void CCommandTable::AddTo(Bar* bar, const std::vector<unsigned>& ids) const {
     for (const unsigned id : ids) {
         if (id == 0)
-            menu->addSeparator();
+            bar->addSeparator();
         else
-            menu->addAction(Action(id));
+            bar->addAction(Action(id));
     }
 }
 
+void CCommandTable::AddToMenu(QMenu* menu, const std::vector<unsigned>& ids) const {
+    AddTo(menu, ids);
+}
+
 void CCommandTable::AddToToolBar(QToolBar* toolBar, const std::vector<unsigned>& ids) const {
-    for (const unsigned id : ids) {
-        if (id == 0)
-            toolBar->addSeparator();
-        else
-            toolBar->addAction(Action(id));
-    }
+    AddTo(toolBar, ids);
 }
 
 void CCommandTable::Update() {
     for (auto& [id, entry] : m_commands) {
-        const Command& command = entry.command;
         entry.action->setEnabled(IsEnabled(id));
-        if (command.checked)
-            entry.action->setChecked(command.checked());
-        if (command.text)
-            ApplyMenuText(entry.action, command.text());
+        if (entry.checked)
+            entry.action->setChecked(entry.checked());
+        const bool alternate = entry.alternateWhen && entry.alternateWhen();
+        if (alternate == entry.alternateShown)
+            continue;
+        entry.alternateShown = alternate;
+        const Look& look = alternate ? entry.alternate : entry.normal;
+        entry.action->setText(look.text);
+        entry.action->setIcon(look.icon);
     }
 }
 
@@ -91,15 +97,14 @@ bool CCommandTable::IsEnabled(unsigned id) const {
     const auto it = m_commands.find(id);
     if (it == m_commands.end())
         return false;
-    const Command& command = it->second.command;
-    return !command.enabled || command.enabled();
+    return !it->second.enabled || it->second.enabled();
 }
 
 bool CCommandTable::Execute(unsigned id) {
     if (!IsEnabled(id))
         return false;
     // Copied: a handler may replace the table's entries while it runs.
-    const std::function<void()> handler = m_commands.at(id).command.handler;
+    const std::function<void()> handler = m_commands.at(id).handler;
     if (handler)
         handler();
     Update();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 #include <QString>
 
@@ -19,30 +20,24 @@ class QToolBar;
 class CCommandTable : public QObject {
     Q_OBJECT
   public:
-    struct Command {
-        unsigned id = 0;
-        QString menuText;
-        QString icon;                  // resource path, empty for none
-        std::function<void()> handler; // what the command does
-        std::function<bool()> enabled; // empty: always enabled
-        std::function<bool()> checked; // empty: not a check item
-        std::function<QString()> text; // empty: menuText always
-    };
-
     explicit CCommandTable(QObject* actionParent);
 
-    // Prompt and tooltip come from the string table entry under the command's ID.
-    QAction* Add(Command command);
-    QAction* Add(unsigned id, QString menuText, QString icon, std::function<void()> handler,
-                 std::function<bool()> enabled = {}, std::function<bool()> checked = {},
-                 std::function<QString()> text = {});
+    // Prompt and tooltip come from the string table entry under the command's ID. An empty
+    // `enabled` is always enabled; with `checked` the command is a check item.
+    QAction* Add(unsigned id, const QString& menuText, const QString& icon,
+                 std::function<void()> handler, std::function<bool()> enabled = {},
+                 std::function<bool()> checked = {});
+    // While `when` holds, the command shows another text and icon (Extract while a run is
+    // active reads "Stop &Extracting"); its shortcut stays.
+    void SetAlternate(unsigned id, std::function<bool()> when, const QString& text,
+                      const QString& icon);
     QAction* Action(unsigned id) const;
 
     // Fills a menu or toolbar in order; ID 0 is a separator.
     void AddToMenu(QMenu* menu, const std::vector<unsigned>& ids) const;
     void AddToToolBar(QToolBar* toolBar, const std::vector<unsigned>& ids) const;
 
-    // Evaluates every rule: enabled state, check mark and text of each command.
+    // Evaluates every rule: enabled state, check mark, text and icon of each command.
     void Update();
     bool IsEnabled(unsigned id) const;
     // Runs the command when its rule allows it now; false when it was dropped.
@@ -51,11 +46,21 @@ class CCommandTable : public QObject {
     void Post(unsigned id);
 
   private:
-    struct Entry {
-        Command command;
-        QAction* action = nullptr;
+    struct Look {
+        QString text; // without the shortcut
+        QIcon icon;
     };
-    static void ApplyMenuText(QAction* action, const QString& menuText);
+    struct Entry {
+        QAction* action = nullptr;
+        std::function<void()> handler;
+        std::function<bool()> enabled;
+        std::function<bool()> checked;
+        std::function<bool()> alternateWhen;
+        Look normal;
+        Look alternate;
+        bool alternateShown = false;
+    };
+    template <class Bar> void AddTo(Bar* bar, const std::vector<unsigned>& ids) const;
 
     QObject* m_pActionParent;
     std::map<unsigned, Entry> m_commands;

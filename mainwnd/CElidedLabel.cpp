@@ -10,7 +10,10 @@ void CElidedLabel::SetText(const QString& text) {
     if (text == m_text)
         return;
     m_text = text;
-    setToolTip(text);
+    // Tooltips take text that looks like markup for rich text: a subject such as "<b>x" must
+    // show as typed.
+    setToolTip(text.isEmpty() ? QString()
+                              : "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>");
     update();
 }
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "mainwnd/DisplayText.h"
+#include "app/gui/DisplayText.h"
 
 int CLogListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_lines.size());

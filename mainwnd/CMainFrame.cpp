@@ -26,6 +26,7 @@
 #include "mainwnd/CSplit2.h"
 #include "mainwnd/CStatusWnd.h"
 #include "nntp/CLogonPrompt.h"
+#include "options/CSettings.h"
 #include "platform/CProfile.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
@@ -33,7 +34,6 @@
 
 namespace {
 
-constexpr char kSettings[] = "Settings";
 constexpr char kBarsSummary[] = "Bars-Summary";
 constexpr char kToolBarSection[] = "Bars-Bar0";
 constexpr char kStatusBarSection[] = "Bars-Bar1";
@@ -100,11 +100,10 @@ void CMainFrame::CreateCommands() {
 
     table.Add(
         kExtract, QStringLiteral("&Extract\tCtrl+E"), QStringLiteral(":/icons/extract.svg"),
-        [this] { ToggleRun(0); }, [this] { return IsRunning() || m_pRun->CanStartExtract(); },
-        nullptr,
-        [this] {
-            return IsRunning() ? Text(ids::kStopExtracting) : QStringLiteral("&Extract\tCtrl+E");
-        });
+        [this] { ToggleRun(0); }, [this] { return IsRunning() || m_pRun->CanStartExtract(); });
+    table.SetAlternate(
+        kExtract, [this] { return IsRunning(); }, Text(ids::kStopExtracting),
+        QStringLiteral(":/icons/stop.svg"));
     table.Add(
         kCatchUpGroups, QStringLiteral("Catch-up &Groups"), QStringLiteral(":/icons/catchup.svg"),
         [this] { ToggleRun(1); }, idle);
@@ -256,9 +255,7 @@ void CMainFrame::PostCommand(unsigned id) {
     m_pCommands->Post(id);
 }
 
-void CMainFrame::OnRunStateChanged(bool running) {
-    m_pCommands->Action(kExtract)->setIcon(QIcon(running ? QStringLiteral(":/icons/stop.svg")
-                                                         : QStringLiteral(":/icons/extract.svg")));
+void CMainFrame::OnRunStateChanged(bool /*running*/) {
     m_pCommands->Update();
 }
 
@@ -349,11 +346,7 @@ bool CMainFrame::RestorePlacement() {
 }
 
 void CMainFrame::SaveSettings(bool load) {
-    ExchangePlacement(load);
-    ExchangeBars(load);
-    ExchangeSplitter(load);
-    m_pSplit2->SaveSettings(load, m_app.Profile());
-    m_pArticleList->SaveSettings(load, m_app.Profile());
+    ExchangeWindowValues(load);
     if (!load)
         m_app.SaveSettings();
 }
@@ -363,11 +356,15 @@ void CMainFrame::SaveSettings() {
 }
 
 void CMainFrame::SaveWindowValues() {
-    ExchangePlacement(false);
-    ExchangeBars(false);
-    ExchangeSplitter(false);
-    m_pSplit2->SaveSettings(false, m_app.Profile());
-    m_pArticleList->SaveSettings(false, m_app.Profile());
+    ExchangeWindowValues(false);
+}
+
+void CMainFrame::ExchangeWindowValues(bool load) {
+    ExchangePlacement(load);
+    ExchangeBars(load);
+    ExchangeSplitter(load);
+    m_pSplit2->SaveSettings(load, m_app.Profile());
+    m_pArticleList->SaveSettings(load, m_app.Profile());
 }
 
 void CMainFrame::ExchangePlacement(bool load) {
@@ -392,16 +389,17 @@ void CMainFrame::ExchangePlacement(bool load) {
                             {"m_rcNormal.bottom", &bottom}};
     for (const Value& value : values) {
         if (load)
-            *value.member = static_cast<int32_t>(
-                profile.GetProfileInt(kSettings, value.name, static_cast<uint32_t>(*value.member)));
+            *value.member = static_cast<int32_t>(profile.GetProfileInt(
+                CSettings::kSection, value.name, static_cast<uint32_t>(*value.member)));
         else
-            profile.WriteProfileInt(kSettings, value.name, static_cast<uint32_t>(*value.member));
+            profile.WriteProfileInt(CSettings::kSection, value.name,
+                                    static_cast<uint32_t>(*value.member));
     }
     if (!load) {
-        profile.WriteProfileInt(kSettings, "m_uShow", m_uShow);
+        profile.WriteProfileInt(CSettings::kSection, "m_uShow", m_uShow);
         return;
     }
-    m_uShow = profile.GetProfileInt(kSettings, "m_uShow", kShowNormal);
+    m_uShow = profile.GetProfileInt(CSettings::kSection, "m_uShow", kShowNormal);
     // A rectangle turned inside out by a hand-edited file keeps the default size.
     if (right > left && bottom > top)
         m_rcNormal = QRect(left, top, right - left, bottom - top);
@@ -439,10 +437,10 @@ void CMainFrame::ExchangeSplitter(bool load) {
     CProfile& profile = m_app.Profile();
     if (load) {
         // A stored 0 leaves the layout alone.
-        m_nSplitTop = static_cast<int>(profile.GetProfileInt(kSettings, "nSplitTop", 0));
+        m_nSplitTop = static_cast<int>(profile.GetProfileInt(CSettings::kSection, "nSplitTop", 0));
         return;
     }
     const QList<int> sizes = m_pSplitter->sizes();
     const int top = isVisible() && !sizes.isEmpty() ? sizes.first() : m_nSplitTop;
-    profile.WriteProfileInt(kSettings, "nSplitTop", static_cast<uint32_t>(top));
+    profile.WriteProfileInt(CSettings::kSection, "nSplitTop", static_cast<uint32_t>(top));
 }

@@ -93,6 +93,7 @@ class CMainFrame : public QMainWindow, public IRunHost {
     void AddKillRule(int field);
     void NotBuiltYet(const QString& what);
     bool IsRunning() const;
+    void ExchangeWindowValues(bool load);
     void ExchangePlacement(bool load);
     void ExchangeBars(bool load);
     void ExchangeSplitter(bool load);

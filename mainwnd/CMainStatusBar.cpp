@@ -108,6 +108,6 @@ QString CMainStatusBar::MessageText() const {
 }
 
 QLabel* CMainStatusBar::Pane(int index) const {
-    const QLabel* const panes[] = {m_pMessage, m_pCaps, m_pNum, m_pScroll, m_pDate, m_pTime};
-    return const_cast<QLabel*>(panes[index]);
+    QLabel* const panes[] = {m_pMessage, m_pCaps, m_pNum, m_pScroll, m_pDate, m_pTime};
+    return panes[index];
 }

@@ -10,7 +10,7 @@
 
 #include "mainwnd/PaneRefresh.h"
 #include "mainwnd/PrimaryScreenWidth.h"
-#include "mainwnd/SettingsSection.h"
+#include "options/CSettings.h"
 #include "platform/CProfile.h"
 
 namespace {
@@ -82,10 +82,10 @@ void COutputWindow::SaveSettings(bool load, CProfile& profile) {
         const std::string_view name = kWidthNames[static_cast<std::size_t>(column)];
         const auto width = static_cast<uint32_t>(horizontalHeader()->sectionSize(column));
         if (!load) {
-            profile.WriteProfileInt(kSettingsSection, name, width);
+            profile.WriteProfileInt(CSettings::kSection, name, width);
             continue;
         }
-        const uint32_t stored = profile.GetProfileInt(kSettingsSection, name, width);
+        const uint32_t stored = profile.GetProfileInt(CSettings::kSection, name, width);
         horizontalHeader()->resizeSection(column, static_cast<int>(stored & 0xffffu));
     }
 }

@@ -5,7 +5,7 @@
 #include "mainwnd/COutputList.h"
 #include "mainwnd/CStatusWnd.h"
 #include "mainwnd/PrimaryScreenWidth.h"
-#include "mainwnd/SettingsSection.h"
+#include "options/CSettings.h"
 #include "platform/CProfile.h"
 
 namespace {
@@ -27,11 +27,11 @@ CSplit2::CSplit2(QWidget* parent)
 
 void CSplit2::SaveSettings(bool load, CProfile& profile) {
     if (!load) {
-        profile.WriteProfileInt(kSettingsSection, kLeftWidthName,
+        profile.WriteProfileInt(CSettings::kSection, kLeftWidthName,
                                 static_cast<uint32_t>(LeftWidth()));
         return;
     }
-    const uint32_t stored = profile.GetProfileInt(kSettingsSection, kLeftWidthName, 0);
+    const uint32_t stored = profile.GetProfileInt(CSettings::kSection, kLeftWidthName, 0);
     if (stored == 0)
         return;
     m_nPendingLeft = static_cast<int>(std::min<uint32_t>(stored, QWIDGETSIZE_MAX));

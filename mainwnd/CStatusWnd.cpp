@@ -2,11 +2,11 @@
 
 #include <QVBoxLayout>
 
+#include "app/gui/DisplayText.h"
+#include "engine/UnknownLineCount.h"
 #include "mainwnd/CElidedLabel.h"
 #include "mainwnd/CProgressPanel.h"
 #include "mainwnd/CWideProgressBar.h"
-#include "mainwnd/DisplayText.h"
-#include "mainwnd/UnknownLineCount.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 

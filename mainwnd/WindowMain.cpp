@@ -19,11 +19,25 @@
 #include "nntp/CLogonPrompt.h"
 #include "nntp/CNewsConnection.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "platform/CStringTable.h"
+#include "platform/StringIds.h"
 #include "servers/gui/CGroupDownloadDlg.h"
+
+namespace {
+
+// A problem told without the main window (before it exists, or after it is gone).
+void ShowError(const std::string& message) {
+    QMessageBox::critical(nullptr,
+                          QString::fromStdString(CStringTable::Load(ids::kApplicationName)),
+                          QString::fromStdString(message));
+}
+
+} // namespace
 
 int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
     QApplication qtApp(argc, argv);
-    QApplication::setApplicationName("Gleanwick");
+    QApplication::setApplicationName(
+        QString::fromStdString(CStringTable::Load(ids::kApplicationName)));
 
     // A second instance only brings the first one forward: nothing loaded, nothing written.
     CSingleInstance instance;
@@ -31,11 +45,9 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
         return 0;
 
     CMainApp app(std::cerr);
-    const CRunLock lock(app.ProgramFolderPath() + "Gleanwick.lock");
+    const CRunLock lock(app.ProgramFolderPath() + CRunLock::kFileName);
     if (lock.IsBusy()) {
-        QMessageBox::critical(nullptr, "Gleanwick",
-                              QString::fromStdString("Gleanwick is already running on " +
-                                                     app.ProgramFolderPath() + "; nothing done."));
+        ShowError(CRunLock::BusyMessage(app.ProgramFolderPath()));
         return CHeadlessRunner::kAlreadyRunning;
     }
     app.InitProfile();
@@ -74,9 +86,7 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
     const CStopSignals stopSignals([&frame](int) { frame->close(); });
     const int loopStatus = QApplication::exec();
     frame.reset();
-    app.SetProblemReporter([](const std::string& message) {
-        QMessageBox::critical(nullptr, "Gleanwick", QString::fromStdString(message));
-    });
+    app.SetProblemReporter(ShowError);
     CLogonPrompt::Install(nullptr);
     const bool saved = app.ExitInstance();
     app.SetGroupListHost(nullptr);

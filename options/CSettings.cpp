@@ -5,14 +5,12 @@
 
 namespace {
 
-constexpr std::string_view kSection = "Settings";
-
 void LoadBool(const CProfile& profile, std::string_view name, bool& value) {
-    value = profile.GetProfileInt(kSection, name, value ? 1 : 0) != 0;
+    value = profile.GetProfileInt(CSettings::kSection, name, value ? 1 : 0) != 0;
 }
 
 void SaveBool(CProfile& profile, std::string_view name, bool value) {
-    profile.WriteProfileInt(kSection, name, value ? 1 : 0);
+    profile.WriteProfileInt(CSettings::kSection, name, value ? 1 : 0);
 }
 
 } // namespace
@@ -31,9 +29,9 @@ void CSettings::Load(const CProfile& profile) {
     LoadBool(profile, "m_bAutoExit", m_bAutoExit);
     LoadBool(profile, "m_bAutoStart", m_bAutoStart);
     LoadBool(profile, "m_bLog", m_bLog);
-    m_uMinLines = profile.GetProfileInt(kSection, "m_uMinLines", m_uMinLines);
-    m_uMaxLines = profile.GetProfileInt(kSection, "m_uMaxLines", m_uMaxLines);
-    m_DecodeDir = profile.GetProfileString(kSection, "m_DecodeDir", m_DecodeDir);
+    m_uMinLines = profile.GetProfileInt(CSettings::kSection, "m_uMinLines", m_uMinLines);
+    m_uMaxLines = profile.GetProfileInt(CSettings::kSection, "m_uMaxLines", m_uMaxLines);
+    m_DecodeDir = profile.GetProfileString(CSettings::kSection, "m_DecodeDir", m_DecodeDir);
 }
 
 void CSettings::Save(CProfile& profile) const {
@@ -48,7 +46,7 @@ void CSettings::Save(CProfile& profile) const {
     SaveBool(profile, "m_bAutoExit", m_bAutoExit);
     SaveBool(profile, "m_bAutoStart", m_bAutoStart);
     SaveBool(profile, "m_bLog", m_bLog);
-    profile.WriteProfileInt(kSection, "m_uMinLines", m_uMinLines);
-    profile.WriteProfileInt(kSection, "m_uMaxLines", m_uMaxLines);
-    profile.WriteProfileString(kSection, "m_DecodeDir", m_DecodeDir);
+    profile.WriteProfileInt(CSettings::kSection, "m_uMinLines", m_uMinLines);
+    profile.WriteProfileInt(CSettings::kSection, "m_uMaxLines", m_uMaxLines);
+    profile.WriteProfileString(CSettings::kSection, "m_DecodeDir", m_DecodeDir);
 }

@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class CProfile;
 
 // The user's options, stored in section "Settings" under the names of the members.
 struct CSettings {
+    // Also the section of the window's layout values and of the program's other flags.
+    static constexpr std::string_view kSection = "Settings";
+
     bool m_bDeleteFails = true;
     bool m_bDecodeReplies = false;
     bool m_bDecodeNoSubject = false;

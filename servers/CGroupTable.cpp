@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "options/CAtomicFileWriter.h"
+#include "options/CSettings.h"
 #include "platform/CProfile.h"
 #include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
@@ -189,7 +190,7 @@ void CGroupTable::Load() {
 void CGroupTable::Save(bool backup) {
     const std::string path = GetNewsrcPath();
     const bool keepBackup =
-        backup && m_profile.GetProfileInt("Settings", "m_bBackupNewsrc", 1) != 0;
+        backup && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
     CAtomicFileWriter writer(path);
     std::string line;
     for (std::size_t i = 0; i < GetCount(); ++i) {

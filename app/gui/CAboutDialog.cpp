@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/AboutFigures.h"
-#include "app/ConsoleText.h"
 #include "app/gui/DialogButtons.h"
+#include "app/gui/DisplayText.h"
 #include "app/gui/HelpIds.h"
 #include "app/gui/ResourceIcon.h"
 
@@ -75,7 +75,7 @@ CAboutDialog::CAboutDialog(QWidget* parent, const std::string& folder)
 // A label and its value field in a row of the grid.
 void CAboutDialog::AddFigure(QGridLayout* grid, int row, const QString& label, uint32_t controlId,
                              const std::string& text) {
-    auto* field = new QLabel(QString::fromStdString(ConsoleText(text)), this);
+    auto* field = new QLabel(DisplayText(text), this);
     field->setTextFormat(Qt::PlainText);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SetControlId(field, controlId);

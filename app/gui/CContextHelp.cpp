@@ -24,7 +24,25 @@ void ShowWhatsThis(QWidget* control, const QString& text) {
     QWhatsThis::showText(control->mapToGlobal(below), text, control);
 }
 
+// The events of the windows given context help by Attach.
+class HelpEvents : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* owner = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::KeyPress)
+            return CContextHelp::HandleHelpKey(owner, static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::Show)
+            CContextHelp::ApplyWhatsThis(owner);
+        return false;
+    }
+};
+
 } // namespace
+
+void CContextHelp::Attach(QWidget* owner) {
+    static HelpEvents events;
+    owner->installEventFilter(&events);
+}
 
 CHelpFile& CContextHelp::LoadedFile() {
     static CHelpFile file;

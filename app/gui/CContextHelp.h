@@ -33,6 +33,10 @@ class CContextHelp {
     // The same for a topic at hand, as HTML.
     static QString TopicHtml(const HelpTopic& topic);
 
+    // Gives a dialog, sheet or page its context help: F1 shows the popup of the control with
+    // the focus, and each time it is shown its controls get their What's This texts (then
+    // rather than at construction: derived classes add their controls after their base).
+    static void Attach(QWidget* owner);
     // F1 in a dialog, sheet or page `owner`: shows the popup of the control that has the
     // focus. True when the key was F1 (the event is then accepted).
     static bool HandleHelpKey(QWidget* owner, QKeyEvent* event);

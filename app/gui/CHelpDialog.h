@@ -15,10 +15,6 @@ class CHelpDialog : public QDialog {
     // The number the dialog is known by (100 the About box, 16 the Logon dialog, ...).
     uint32_t TemplateId() const { return m_nTemplateId; }
 
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
   private:
     const uint32_t m_nTemplateId;
 };

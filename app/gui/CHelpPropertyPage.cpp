@@ -1,7 +1,5 @@
 #include "app/gui/CHelpPropertyPage.h"
 
-#include <QKeyEvent>
-
 #include "app/gui/CContextHelp.h"
 #include "platform/CStringTable.h"
 
@@ -9,14 +7,5 @@ CHelpPropertyPage::CHelpPropertyPage(uint32_t templateId, unsigned captionId, QW
     : QWidget(parent), m_nTemplateId(templateId) {
     if (captionId != 0)
         m_strCaption = QString::fromStdString(CStringTable::Load(captionId));
-}
-
-void CHelpPropertyPage::keyPressEvent(QKeyEvent* event) {
-    if (!CContextHelp::HandleHelpKey(this, event))
-        QWidget::keyPressEvent(event);
-}
-
-void CHelpPropertyPage::showEvent(QShowEvent* event) {
-    CContextHelp::ApplyWhatsThis(this);
-    QWidget::showEvent(event);
+    CContextHelp::Attach(this);
 }

@@ -27,8 +27,6 @@ class CHelpPropertyPage : public QWidget {
 
   protected:
     void SetCaption(const QString& caption) { m_strCaption = caption; }
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
   private:
     const uint32_t m_nTemplateId;

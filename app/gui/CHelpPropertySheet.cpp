@@ -1,6 +1,5 @@
 #include "app/gui/CHelpPropertySheet.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -18,6 +17,7 @@ CHelpPropertySheet::CHelpPropertySheet(unsigned captionId, QWidget* parent, int 
     : QDialog(parent), m_nSelectPage(selectPage), m_pTabs(new QTabWidget(this)) {
     setWindowTitle(QString::fromStdString(CStringTable::Load(captionId)));
     setWindowFlag(Qt::WindowContextHelpButtonHint);
+    CContextHelp::Attach(this);
     QPushButton* ok = MakeOkButton(this);
     QPushButton* cancel = MakeCancelButton(this);
     SetHelpContextId(ok, helpids::kSheetOk);
@@ -81,14 +81,4 @@ void CHelpPropertySheet::accept() {
     for (int index = 0; index < PageCount(); ++index)
         Page(index)->Apply();
     QDialog::accept();
-}
-
-void CHelpPropertySheet::keyPressEvent(QKeyEvent* event) {
-    if (!CContextHelp::HandleHelpKey(this, event))
-        QDialog::keyPressEvent(event);
-}
-
-void CHelpPropertySheet::showEvent(QShowEvent* event) {
-    CContextHelp::ApplyWhatsThis(this);
-    QDialog::showEvent(event);
 }

@@ -23,10 +23,6 @@ class CHelpPropertySheet : public QDialog {
 
     void accept() override;
 
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
   private:
     // False, with the page made current, when the page refuses its values.
     bool ValidatePage(int index);

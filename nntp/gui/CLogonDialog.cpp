@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ConsoleText.h"
 #include "app/gui/DialogButtons.h"
+#include "app/gui/DisplayText.h"
 #include "app/gui/HelpIds.h"
 #include "app/gui/ResourceIcon.h"
 
@@ -43,7 +43,7 @@ CLogonDialog::CLogonDialog(const std::string& account, const std::string& passwo
     auto* prompt = new QLabel(
         QStringLiteral("Please enter your account and password for\nthe following Server."), this);
 
-    auto* serverName = new QLabel(QString::fromStdString(ConsoleText(server)), this);
+    auto* serverName = new QLabel(DisplayText(server), this);
     serverName->setTextFormat(Qt::PlainText);
     SetControlId(serverName, kServerField);
     // 1002 is also the Newsgroups dialog's filter and the server properties' name field.

@@ -6,8 +6,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/ConsoleText.h"
 #include "app/gui/DialogButtons.h"
+#include "app/gui/DisplayText.h"
 #include "app/gui/HelpIds.h"
 #include "servers/gui/CDownloadAnimation.h"
 
@@ -17,7 +17,7 @@ constexpr int kTextWidth = 340;
 
 QString CaptionFor(const std::string& server) {
     return QStringLiteral("%1 %2").arg(QStringLiteral("Downloading Groups from "),
-                                       QString::fromStdString(ConsoleText(server)));
+                                       DisplayText(server));
 }
 
 } // namespace
@@ -75,7 +75,7 @@ void CGroupDownloadDlg::KeepAbove(QWidget* mainWindow) {
 }
 
 void CGroupDownloadDlg::SetCounterText(const std::string& text) {
-    m_pCounter->setText(QString::fromStdString(ConsoleText(text)));
+    m_pCounter->setText(DisplayText(text));
 }
 
 bool CGroupDownloadDlg::PumpMessages() {

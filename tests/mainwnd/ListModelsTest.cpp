@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mainwnd/UnknownLineCount.h"
+#include "engine/UnknownLineCount.h"
 
 namespace {
 

@@ -126,6 +126,8 @@ TEST_F(MainFrameTest, DuringARunTheDialogsAreDisabledAndExtractStops) {
     EXPECT_TRUE(Enabled(F::kExtract));
     EXPECT_TRUE(Enabled(F::kCatchUpCurrentGroup));
     EXPECT_EQ(MenuText(F::kExtract), "Stop &Extracting");
+    // Ctrl+E still stops it.
+    EXPECT_EQ(frame->Commands().Action(F::kExtract)->shortcut(), QKeySequence("Ctrl+E"));
     // Ctrl+K of the disabled Kills command does nothing (no dialog, the run goes on).
     EXPECT_FALSE(frame->Commands().Execute(F::kKills));
     StopRun();

@@ -1,6 +1,7 @@
 #include "mainwnd/CStatusWnd.h"
 
 #include <QApplication>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -124,8 +125,15 @@ TEST_F(StatusWndTest, LongTextsDoNotWidenThePanel) {
     const std::string subject(500, 'x');
     status.SetArticle("<1@example.com>", "me", subject, subject + ".jpg");
     EXPECT_EQ(status.sizeHint(), before);
-    EXPECT_EQ(status.Panel().Field(CProgressPanel::kSubject).toolTip(),
-              QString::fromStdString(subject));
+    // The tooltip holds the whole text, and markup in it shows as typed.
+    const auto shown = [this] {
+        return QTextDocumentFragment::fromHtml(
+                   status.Panel().Field(CProgressPanel::kSubject).toolTip())
+            .toPlainText();
+    };
+    EXPECT_EQ(shown(), QString::fromStdString(subject));
+    status.SetArticle("<2@example.com>", "me", "<b>bold</b> & co", "x.jpg");
+    EXPECT_EQ(shown(), QStringLiteral("<b>bold</b> & co"));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "mainwnd/DisplayText.h"
+#include "app/gui/DisplayText.h"
 
 #include <gtest/gtest.h>
 
