@@ -1,12 +1,13 @@
 #include "mainwnd/CWideProgressBar.h"
 
+#include "mainwnd/PaneRefresh.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace {
 
 const QString kPercentFormat = QStringLiteral("%p%");
-constexpr int kRedrawMilliseconds = 50;
 
 int ScaleShift(uint32_t maximum) {
     int shift = 0;
@@ -19,7 +20,7 @@ int ScaleShift(uint32_t maximum) {
 
 CWideProgressBar::CWideProgressBar(QWidget* parent) : QProgressBar(parent) {
     m_redraw.setSingleShot(true);
-    m_redraw.setInterval(kRedrawMilliseconds);
+    m_redraw.setInterval(kPaneRefreshInterval);
     connect(&m_redraw, &QTimer::timeout, this, &CWideProgressBar::ShowNow);
     ShowNow();
 }

@@ -8,7 +8,7 @@
 // A progress bar over unsigned 32-bit values. The control counts in int, so ranges above
 // INT_MAX are scaled down by a power of two; the bar and its percentage stay right.
 // The control repaints itself at once on every visible change, which a run asks for up to
-// thousands of times a second: the values are kept at once and shown at most every 50 ms.
+// thousands of times a second: the values are kept at once and shown with the other panes.
 class CWideProgressBar : public QProgressBar {
     Q_OBJECT
 
