@@ -40,6 +40,9 @@ die() {
 for tool in uuenview g++ python3 openssl /usr/lib/news/bin/innd /usr/bin/time; do
     command -v "$tool" >/dev/null || { "$ROOT/scripts/install-deps.sh" --tests || exit 1; break; }
 done
+# The window and headless runs are timed from their system calls.
+command -v strace >/dev/null || apt-get install -y -qq --no-install-recommends strace >/dev/null ||
+    die "strace is missing (apt-get install strace as root)"
 
 . "$ROOT/tests/e2e/lib_inn.sh"
 . "$ROOT/tests/e2e/lib_corpus.sh"
