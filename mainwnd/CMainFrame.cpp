@@ -251,6 +251,18 @@ void CMainFrame::NotBuiltYet(const QString& what) {
             .arg(what));
 }
 
+void CMainFrame::SaveAfterDialog() {
+    SaveSettings(false);
+    CGroupTable* table = FindServerTable(m_pRun->LastServerName());
+    if (table == nullptr)
+        return;
+    try {
+        table->Save(false);
+    } catch (const std::exception& e) {
+        ReportProblem(e.what());
+    }
+}
+
 void CMainFrame::PostCommand(unsigned id) {
     m_pCommands->Post(id);
 }

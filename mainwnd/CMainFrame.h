@@ -92,6 +92,10 @@ class CMainFrame : public QMainWindow, public IRunHost {
     void ToggleRun(int mode);
     void AddKillRule(int field);
     void NotBuiltYet(const QString& what);
+    // After a dialog: every setting, then the .newsrc of the server the last run used (found
+    // by name, so a table a dialog replaced or removed is never reached through a stale
+    // pointer), without backup.
+    void SaveAfterDialog();
     bool IsRunning() const;
     void ExchangeWindowValues(bool load);
     void ExchangePlacement(bool load);

@@ -34,7 +34,8 @@ void ShowError(const std::string& message) {
 
 } // namespace
 
-int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
+int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv,
+              const WindowStartedHook& started) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(
         QString::fromStdString(CStringTable::Load(ids::kApplicationName)));
@@ -81,6 +82,8 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv) {
     frame->SaveSettings(true);
     frame->RestorePlacement();
     frame->RequestAutoStart(commandLine.m_bStart);
+    if (started)
+        started(*frame);
 
     // SIGINT and SIGTERM close the window as File > Exit does: the run stops, all is saved.
     const CStopSignals stopSignals([&frame](int) { frame->close(); });

@@ -16,6 +16,13 @@
 
 ServerTableList g_serverTables;
 
+CGroupTable* FindServerTable(std::string_view name) {
+    for (const std::unique_ptr<CGroupTable>& table : g_serverTables)
+        if (table->m_strName == name)
+            return table.get();
+    return nullptr;
+}
+
 namespace {
 
 IGroupListHost* s_pListHost = nullptr;

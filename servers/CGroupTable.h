@@ -64,3 +64,5 @@ class CGroupTable {
 // The process-wide list of tables, in registry enumeration order.
 using ServerTableList = std::vector<std::unique_ptr<CGroupTable>>;
 extern ServerTableList g_serverTables;
+// The first table in g_serverTables named exactly `name`, or null.
+CGroupTable* FindServerTable(std::string_view name);
