@@ -17,8 +17,11 @@
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "platform/CHive.h"
+#include "platform/CProfile.h"
 #include "platform/StringIds.h"
 #include "servers/gui/CGroupDownloadDlg.h"
+#include "servers/gui/CNewsgroupsDlg.h"
 
 namespace {
 
@@ -33,6 +36,13 @@ std::unique_ptr<QWidget> EmptySheet() {
     return sheet;
 }
 
+std::unique_ptr<QWidget> Newsgroups() {
+    // A hive in memory only: without servers the dialog reads nothing from it.
+    static CHive hive;
+    static CProfile profile(hive);
+    return std::make_unique<CNewsgroupsDlg>(profile);
+}
+
 std::vector<DialogCase> Dialogs() {
     return {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
@@ -41,6 +51,7 @@ std::vector<DialogCase> Dialogs() {
         {"Downloading groups",
          [] { return std::make_unique<CGroupDownloadDlg>("news.example.com"); }},
         {"Property sheet", EmptySheet},
+        {"Newsgroups", Newsgroups},
     };
 }
 

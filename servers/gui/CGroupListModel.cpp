@@ -1,0 +1,108 @@
+#include "servers/gui/CGroupListModel.h"
+
+#include <QItemSelection>
+
+#include <algorithm>
+#include <utility>
+
+#include "app/gui/DisplayText.h"
+#include "app/gui/ResourceIcon.h"
+#include "platform/CStringTable.h"
+#include "platform/StringIds.h"
+#include "servers/CGroupTable.h"
+
+namespace {
+
+bool Shows(const GroupRecord& record, int tab, std::string_view filter) {
+    if (tab == CGroupListModel::kSubscribed && !record.subscribed)
+        return false;
+    if (tab == CGroupListModel::kNew && !record.isNew)
+        return false;
+    return filter.empty() || std::string_view(record.name).find(filter) != std::string_view::npos;
+}
+
+} // namespace
+
+CGroupListModel::CGroupListModel(QObject* parent)
+    : QAbstractListModel(parent), m_groupIcon(ResourceIcon("group", QStyle::SP_DirIcon)),
+      m_subscribedIcon(ResourceIcon("group-subscribed", QStyle::SP_DialogApplyButton)) {}
+
+void CGroupListModel::Fill(const CGroupTable& table, int tab, std::string_view filter) {
+    beginResetModel();
+    m_rows.clear();
+    const std::size_t count = table.GetCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        GroupRecord& record = table.GetAt(i);
+        if (Shows(record, tab, filter))
+            m_rows.push_back(&record);
+    }
+    endResetModel();
+}
+
+void CGroupListModel::Clear() {
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+GroupRecord* CGroupListModel::RecordAt(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    return m_rows[static_cast<std::size_t>(row)];
+}
+
+void CGroupListModel::SetSubscribed(const QItemSelection& rows, bool subscribed) {
+    // A selection lists its ranges in the order they were selected.
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& range : rows) {
+        if (range.model() == this)
+            ranges.emplace_back(range.top(), range.bottom());
+    }
+    if (ranges.empty())
+        return;
+    std::sort(ranges.begin(), ranges.end());
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = top; row <= bottom; ++row)
+            m_rows[static_cast<std::size_t>(row)]->subscribed = subscribed;
+    }
+    IconsChanged(ranges.front().first, ranges.back().second);
+}
+
+void CGroupListModel::ToggleSubscribed(int row) {
+    GroupRecord* record = RecordAt(row);
+    if (record == nullptr)
+        return;
+    record->subscribed = !record->subscribed;
+    IconsChanged(row, row);
+}
+
+void CGroupListModel::IconsChanged(int first, int last) {
+    emit dataChanged(index(first), index(last), {Qt::DecorationRole});
+}
+
+int CGroupListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant CGroupListModel::data(const QModelIndex& index, int role) const {
+    const GroupRecord* record = index.column() == 0 ? RecordAt(index.row()) : nullptr;
+    if (record == nullptr)
+        return {};
+    if (role == Qt::DisplayRole)
+        return DisplayText(record->name);
+    if (role == Qt::DecorationRole)
+        return record->subscribed ? m_subscribedIcon : m_groupIcon;
+    return {};
+}
+
+QVariant CGroupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section != 0 || orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return QString::fromStdString(CStringTable::Load(ids::kNewsgroupsColumn));
+}
+
+Qt::ItemFlags CGroupListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
