@@ -88,7 +88,8 @@ QVariant CGroupListModel::data(const QModelIndex& index, int role) const {
     const GroupRecord* record = index.column() == 0 ? RecordAt(index.row()) : nullptr;
     if (record == nullptr)
         return {};
-    if (role == Qt::DisplayRole)
+    // The tip shows a name too long for the column in full.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return DisplayText(record->name);
     if (role == Qt::DecorationRole)
         return record->subscribed ? m_subscribedIcon : m_groupIcon;

@@ -174,6 +174,8 @@ QWidget* CNewsgroupsDlg::MakeGroupList() {
     m_pGroups->setUniformRowHeights(true);
     m_pGroups->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pGroups->setIconSize(QSize(kGroupIconSize, kGroupIconSize));
+    // Names of one hierarchy differ at their ends.
+    m_pGroups->setTextElideMode(Qt::ElideMiddle);
     m_pGroups->setMinimumSize(kGroupListSize);
     m_pGroups->header()->setSectionsClickable(false);
     m_pGroups->header()->setSectionsMovable(false);

@@ -101,6 +101,7 @@ class NewsgroupsDlgTest : public testing::Test {
         CGroupTable::SetListHost(&m_host);
     }
     void TearDown() override {
+        m_pTester.reset();
         m_pDialog.reset();
         CGroupTable::SetListHost(nullptr);
         g_serverTables.clear();
@@ -372,7 +373,6 @@ TEST_F(NewsgroupsDlgTest, ACancelledLogonOnTheNewTabIsSilent) {
     Open();
     MessageBoxAnswers answers({});
     ClickTab(2);
-    QTest::qWait(30);
     EXPECT_TRUE(answers.boxes.empty());
     EXPECT_EQ(Model()->rowCount(), 2);
 }
@@ -448,7 +448,6 @@ TEST_F(NewsgroupsDlgTest, ResetListWithACancelledLogonIsSilent) {
     Open();
     MessageBoxAnswers answers({});
     QTest::mouseClick(Button(CNewsgroupsDlg::kResetList), Qt::LeftButton);
-    QTest::qWait(30);
     EXPECT_TRUE(answers.boxes.empty());
     EXPECT_EQ(g_serverTables[0].get(), &old);
     EXPECT_EQ(Model()->rowCount(), 5);
