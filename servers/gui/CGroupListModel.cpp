@@ -3,7 +3,6 @@
 #include <QItemSelection>
 
 #include <algorithm>
-#include <utility>
 
 #include "app/gui/DisplayText.h"
 #include "app/gui/ResourceIcon.h"
@@ -52,20 +51,17 @@ GroupRecord* CGroupListModel::RecordAt(int row) const {
 }
 
 void CGroupListModel::SetSubscribed(const QItemSelection& rows, bool subscribed) {
-    // A selection lists its ranges in the order they were selected.
-    std::vector<std::pair<int, int>> ranges;
-    for (const QItemSelectionRange& range : rows) {
-        if (range.model() == this)
-            ranges.emplace_back(range.top(), range.bottom());
-    }
-    if (ranges.empty())
+    if (rows.isEmpty())
         return;
-    std::sort(ranges.begin(), ranges.end());
-    for (const auto& [top, bottom] : ranges) {
-        for (int row = top; row <= bottom; ++row)
+    int first = rowCount();
+    int last = -1;
+    for (const QItemSelectionRange& range : rows) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
             m_rows[static_cast<std::size_t>(row)]->subscribed = subscribed;
+        first = std::min(first, range.top());
+        last = std::max(last, range.bottom());
     }
-    IconsChanged(ranges.front().first, ranges.back().second);
+    IconsChanged(first, last);
 }
 
 void CGroupListModel::ToggleSubscribed(int row) {

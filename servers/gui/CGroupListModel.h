@@ -30,7 +30,7 @@ class CGroupListModel : public QAbstractListModel {
     void Clear();
 
     GroupRecord* RecordAt(int row) const;
-    // Sets (or clears) `subscribed` of the records in `rows`, in row order. The rows stay
+    // Sets (or clears) `subscribed` of the records in `rows`. The rows stay
     // listed whatever the tab until the next Fill.
     void SetSubscribed(const QItemSelection& rows, bool subscribed);
     // Inverts `subscribed` of the record in `row`.
