@@ -208,6 +208,9 @@ TEST_F(NewsgroupsDlgTest, OpensOnTheFirstServerInNameOrderWithItsGroupsInTableOr
 
     ClickServer("zeta.example.com");
     EXPECT_EQ(Listed(), std::vector<std::string>{"z.group"});
+    Servers()->clearSelection();
+    EXPECT_EQ(Model()->rowCount(), 0);
+    EXPECT_FALSE(Button(CNewsgroupsDlg::kResetList)->isEnabled());
 }
 
 // Letters turn into lower case as they are typed; the list follows once the timer runs out, or
@@ -367,16 +370,6 @@ TEST_F(NewsgroupsDlgTest, TheNewTabFetchesNewGroupsUntilOneFetchSucceeded) {
     EXPECT_EQ(Model()->rowCount(), 3);
 }
 
-TEST_F(NewsgroupsDlgTest, ACancelledLogonOnTheNewTabIsSilent) {
-    AddTable(kServer, kGroups);
-    m_host.outcome = ListConnection::Outcome::Cancel;
-    Open();
-    MessageBoxAnswers answers({});
-    ClickTab(2);
-    EXPECT_TRUE(answers.boxes.empty());
-    EXPECT_EQ(Model()->rowCount(), 2);
-}
-
 // Reset List reads the whole list into a new table that takes the old one's place and its
 // groups' state; while it reads, the dialog takes no input.
 TEST_F(NewsgroupsDlgTest, ResetListReplacesTheTableAndCarriesTheStateOver) {
@@ -442,15 +435,19 @@ TEST_F(NewsgroupsDlgTest, ResetListThatFailsKeepsTheOldTableAndOffersRetry) {
     EXPECT_TRUE(m_pDialog->isEnabled());
 }
 
-TEST_F(NewsgroupsDlgTest, ResetListWithACancelledLogonIsSilent) {
+// Closing the logon prompt is no failure to report, on the New tab nor for Reset List.
+TEST_F(NewsgroupsDlgTest, ACancelledLogonIsSilent) {
     CGroupTable& old = AddTable(kServer, kGroups);
     m_host.outcome = ListConnection::Outcome::Cancel;
     Open();
     MessageBoxAnswers answers({});
+    ClickTab(2);
+    EXPECT_EQ(Model()->rowCount(), 2);
     QTest::mouseClick(Button(CNewsgroupsDlg::kResetList), Qt::LeftButton);
+    EXPECT_EQ(m_host.connections, 2);
     EXPECT_TRUE(answers.boxes.empty());
     EXPECT_EQ(g_serverTables[0].get(), &old);
-    EXPECT_EQ(Model()->rowCount(), 5);
+    EXPECT_EQ(Model()->rowCount(), 2);
 }
 
 // Cancel in the progress window, above the modal Newsgroups dialog, keeps the groups received.
