@@ -123,7 +123,6 @@ std::optional<QByteArray> CUpdateCheck::FetchVersionFile(const QUrl& url) {
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
-    request.setTransferTimeout(kTimeLimitMs);
     // Deleted with the manager.
     QNetworkReply* reply = manager.get(request);
     reply->setReadBufferSize(kReadSize);
@@ -131,6 +130,7 @@ std::optional<QByteArray> CUpdateCheck::FetchVersionFile(const QUrl& url) {
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [reply, &loop] {
