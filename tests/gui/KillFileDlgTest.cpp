@@ -242,10 +242,4 @@ TEST_F(KillFileDlgTest, RuleDialogKeepsWhatWasNotChanged) {
     EXPECT_EQ(unknown.Rule(), (KillRule{1, "xy"}));
 }
 
-TEST_F(KillFileDlgTest, PatternsShowWithoutControlCharacters) {
-    rules = {{1, "a\x1B[2Jb"}};
-    auto dialog = Open();
-    EXPECT_FALSE(Rows(dialog.get())[0].contains(QChar(0x1B)));
-}
-
 } // namespace

@@ -151,11 +151,6 @@ TEST_F(UpdateCheckTest, AsksForTheVersionFileByGet) {
     EXPECT_TRUE(server.Request().contains("\r\nUser-Agent: My Session\r\n"));
 }
 
-TEST_F(UpdateCheckTest, TheVendorsDownloadAddress) {
-    EXPECT_EQ(CUpdateCheck::DownloadUrl(QUrl(QString::fromLatin1(CUpdateCheck::kVersionFileUrl))),
-              QUrl(QStringLiteral("http://www.hollowfen.com/Software/Gleanwick.exe")));
-}
-
 TEST_F(UpdateCheckTest, FailuresAreSilent) {
     VersionServer missing(VersionServer::Reply("404 Not Found", "3.0 is not here"));
     Check(missing.Url());
