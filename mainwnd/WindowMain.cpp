@@ -11,6 +11,7 @@
 #include "app/CRunLock.h"
 #include "app/CStopSignals.h"
 #include "app/CommandLine.h"
+#include "app/gui/CUpdateCheck.h"
 #include "mainwnd/CMainFrame.h"
 #include "mainwnd/CSingleInstance.h"
 #include "mainwnd/CSplashWindow.h"
@@ -77,6 +78,7 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv,
     listHost.SetEnableMainWindow([&frame](bool enable) { frame->setEnabled(enable); });
     app.SetGroupListHost(&listHost);
 
+    CheckForUpdate(app.Profile(), frame.get());
     app.LoadServerTables();
     app.LoadOptions();
     frame->SaveSettings(true);

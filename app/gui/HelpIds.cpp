@@ -35,6 +35,11 @@ std::optional<uint32_t> HelpContextId(const QWidget* control) {
     return NumberProperty(control, kHelpContextIdProperty);
 }
 
+void SetDialogControlId(QWidget* control, uint32_t templateId, uint32_t controlId) {
+    SetControlId(control, controlId);
+    SetHelpContextId(control, DialogHelpId(templateId, controlId));
+}
+
 std::optional<uint32_t> HelpTopicId(const QWidget* control) {
     const std::optional<uint32_t> context = HelpContextId(control);
     return context ? context : ControlId(control);

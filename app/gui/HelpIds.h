@@ -35,6 +35,10 @@ constexpr uint32_t DialogHelpId(uint32_t templateId, uint32_t controlId) {
     return 0x80000000u | (templateId << 16) | controlId;
 }
 
+// Gives a control its control ID and, as its help context ID, that number's topic in this
+// dialog (for dialogs whose control IDs other dialogs use for other controls).
+void SetDialogControlId(QWidget* control, uint32_t templateId, uint32_t controlId);
+
 namespace helpids {
 // The OK and Cancel buttons of every property sheet.
 inline constexpr uint32_t kSheetOk = 0x80640001;

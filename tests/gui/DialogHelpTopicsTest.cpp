@@ -17,6 +17,8 @@
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "options/gui/CKillFileDlg.h"
+#include "options/gui/CKillRuleDlg.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "platform/StringIds.h"
@@ -52,6 +54,15 @@ std::vector<DialogCase> Dialogs() {
          [] { return std::make_unique<CGroupDownloadDlg>("news.example.com"); }},
         {"Property sheet", EmptySheet},
         {"Newsgroups", Newsgroups},
+        {"Kill File",
+         [] {
+             static std::vector<KillRule> rules = {{0, "someone"}, {2, "*.exe"}};
+             return std::make_unique<CKillFileDlg>(rules);
+         }},
+        {"Kill Rule",
+         [] {
+             return std::make_unique<CKillRuleDlg>(KillRule{1, "*sale*"});
+         }},
     };
 }
 
