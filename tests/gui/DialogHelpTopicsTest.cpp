@@ -17,6 +17,12 @@
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "options/CSettings.h"
+#include "options/gui/CAddMimeTypeDlg.h"
+#include "options/gui/CDecodeOptionsPage.h"
+#include "options/gui/CGenOptionsPage.h"
+#include "options/gui/CMimeOptionsPage.h"
+#include "platform/CHive.h"
 #include "platform/StringIds.h"
 #include "servers/gui/CGroupDownloadDlg.h"
 
@@ -33,6 +39,17 @@ std::unique_ptr<QWidget> EmptySheet() {
     return sheet;
 }
 
+// What the options pages show; they keep references to it.
+CSettings& PageSettings() {
+    static CSettings settings;
+    return settings;
+}
+
+CHive& PageHive() {
+    static CHive hive;
+    return hive;
+}
+
 std::vector<DialogCase> Dialogs() {
     return {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
@@ -41,6 +58,10 @@ std::vector<DialogCase> Dialogs() {
         {"Downloading groups",
          [] { return std::make_unique<CGroupDownloadDlg>("news.example.com"); }},
         {"Property sheet", EmptySheet},
+        {"Options General", [] { return std::make_unique<CGenOptionsPage>(PageSettings()); }},
+        {"Options Decode", [] { return std::make_unique<CDecodeOptionsPage>(PageSettings()); }},
+        {"Options Mime", [] { return std::make_unique<CMimeOptionsPage>(PageHive()); }},
+        {"Add Mime Type", [] { return std::make_unique<CAddMimeTypeDlg>(); }},
     };
 }
 
