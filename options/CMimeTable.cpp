@@ -97,7 +97,7 @@ void CMimeTable::SaveMimeTable(CHive& hive, const std::vector<MimeActionEntry>& 
     for (const CHive::Value& value : stored) {
         hive.DeleteValue(kKey, value.name);
     }
-    hive.CreateKey(kKey);
+    // Setting a value creates a missing key.
     for (const CHive::Value& value : values) {
         Set(hive, kKey, value);
     }

@@ -8,6 +8,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/gui/HelpIds.h"
 #include "options/CMimeTable.h"
 #include "options/gui/CAddMimeTypeDlg.h"
@@ -120,5 +122,10 @@ void CMimeOptionsPage::Remove() {
     if (row < 0)
         return;
     m_pModel->RemoveRow(row);
+    // The row that moved up takes the selection, so that rows can be removed one after another.
+    if (m_pModel->rowCount() > 0)
+        Select(std::min(row, m_pModel->rowCount() - 1));
+    else
+        m_pList->selectionModel()->clear();
     UpdateButtons();
 }
