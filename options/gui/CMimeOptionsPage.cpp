@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kIconSize = 16;
+constexpr QSize kListSize(380, 220); // room for a full type such as application/octet-stream
 
 QPushButton* MakeButton(const char* text, uint32_t controlId, QWidget* parent) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -42,6 +43,7 @@ CMimeOptionsPage::CMimeOptionsPage(CHive& hive, QWidget* parent)
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setIconSize(QSize(kIconSize, kIconSize));
+    m_pList->setMinimumSize(kListSize);
     // The two columns share the width; the rows keep the table's order.
     m_pList->header()->setSectionResizeMode(QHeaderView::Stretch);
     m_pList->header()->setSectionsClickable(false);

@@ -98,7 +98,8 @@ QVariant CMimeTypeModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const MimeActionEntry& entry = Row(index.row());
-    if (role == Qt::DisplayRole)
+    // The tooltip shows a type too long for its column in full.
+    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() == kTypeColumn))
         return index.column() == kTypeColumn ? DisplayText(entry.type) : ActionText(entry.action);
     if (role == Qt::DecorationRole && index.column() == kTypeColumn)
         return ResourceIcon(IconName(entry.type), QStyle::SP_FileIcon);
