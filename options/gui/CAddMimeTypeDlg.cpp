@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/gui/DialogButtons.h"
 #include "app/gui/EditText.h"
 #include "app/gui/HelpIds.h"
@@ -38,7 +40,8 @@ CAddMimeTypeDlg::CAddMimeTypeDlg(const MimeActionEntry& entry, const QString& ti
       m_pExtract(MakeRadio(1, kExtractRadio, this)), m_pIgnore(MakeRadio(0, kIgnoreRadio, this)),
       m_pOk(MakeOkButton(this)) {
     setWindowTitle(title);
-    m_pType->setMaxLength(kMaxTypeLength);
+    // A longer type stored by hand is shown whole, so that OK without a change keeps it.
+    m_pType->setMaxLength(std::max<int>(kMaxTypeLength, m_pType->text().size()));
     m_pType->setMinimumWidth(kTypeWidth);
     m_pType->setPlaceholderText(QStringLiteral("image/jpeg, or image for all images"));
     SetControlId(m_pType, kTypeEdit);

@@ -449,6 +449,8 @@ TEST_F(OptionsSheetTest, AddMimeTypeDialog) {
     CAddMimeTypeDlg edit(MimeActionEntry{5, "application/zip"}, nullptr);
     EXPECT_EQ(edit.Entry().action, 5u);
     EXPECT_EQ(edit.Entry().type, "application/zip");
+    const std::string stored = "x-" + std::string(120, 'a');
+    EXPECT_EQ(CAddMimeTypeDlg(MimeActionEntry{1, stored}, nullptr).Entry().type, stored);
 }
 
 TEST_F(OptionsSheetTest, ModelKeepsOneRowPerTypeAndPassesTheModelTester) {
