@@ -31,8 +31,8 @@ std::string DefaultDecodeDir() {
     return ProgramFolder() + "Decodes/";
 }
 
-// The values in the order they are stored.
-const Setting kSettings[] = {
+// The values in the order they are stored; constant, so ready before any static constructor.
+constexpr Setting kSettings[] = {
     {"m_bDeleteFails", BoolSetting{&CSettings::m_bDeleteFails, true}},
     {"m_bDecodeReplies", BoolSetting{&CSettings::m_bDecodeReplies, false}},
     {"m_bDecodeNoSubject", BoolSetting{&CSettings::m_bDecodeNoSubject, false}},
