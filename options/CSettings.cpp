@@ -1,52 +1,104 @@
 #include "options/CSettings.h"
 
+#include <variant>
+
 #include "platform/CProfile.h"
 #include "platform/ProgramFolder.h"
 
 namespace {
 
-void LoadBool(const CProfile& profile, std::string_view name, bool& value) {
-    value = profile.GetProfileInt(CSettings::kSection, name, value ? 1 : 0) != 0;
+struct BoolSetting {
+    bool CSettings::*member;
+    bool defaultValue;
+};
+
+struct NumberSetting {
+    uint32_t CSettings::*member;
+    uint32_t defaultValue;
+};
+
+struct TextSetting {
+    std::string CSettings::*member;
+    std::string (*defaultValue)(); // the program folder is only known at run time
+};
+
+struct Setting {
+    std::string_view name;
+    std::variant<BoolSetting, NumberSetting, TextSetting> field;
+};
+
+std::string DefaultDecodeDir() {
+    return ProgramFolder() + "Decodes/";
 }
 
-void SaveBool(CProfile& profile, std::string_view name, bool value) {
-    profile.WriteProfileInt(CSettings::kSection, name, value ? 1 : 0);
-}
+// The values in the order they are stored; constant, so ready before any static constructor.
+constexpr Setting kSettings[] = {
+    {"m_bDeleteFails", BoolSetting{&CSettings::m_bDeleteFails, true}},
+    {"m_bDecodeReplies", BoolSetting{&CSettings::m_bDecodeReplies, false}},
+    {"m_bDecodeNoSubject", BoolSetting{&CSettings::m_bDecodeNoSubject, false}},
+    {"m_bDecodeNoPartID", BoolSetting{&CSettings::m_bDecodeNoPartID, true}},
+    {"m_bDecodeNoLines", BoolSetting{&CSettings::m_bDecodeNoLines, false}},
+    {"m_bCheckVer", BoolSetting{&CSettings::m_bCheckVer, false}},
+    {"m_bBackupNewsrc", BoolSetting{&CSettings::m_bBackupNewsrc, true}},
+    {"m_bGroupDirs", BoolSetting{&CSettings::m_bGroupDirs, false}},
+    {"m_bAutoExit", BoolSetting{&CSettings::m_bAutoExit, false}},
+    {"m_bAutoStart", BoolSetting{&CSettings::m_bAutoStart, false}},
+    {"m_bLog", BoolSetting{&CSettings::m_bLog, false}},
+    {"m_uMinLines", NumberSetting{&CSettings::m_uMinLines, 500}},
+    {"m_uMaxLines", NumberSetting{&CSettings::m_uMaxLines, 4294967295u}},
+    {"m_DecodeDir", TextSetting{&CSettings::m_DecodeDir, DefaultDecodeDir}},
+};
+
+template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 
 } // namespace
 
-CSettings::CSettings() : m_DecodeDir(ProgramFolder() + "Decodes/") {}
+CSettings::CSettings() {
+    for (const Setting& setting : kSettings) {
+        std::visit(Overloaded{
+                       [this](const BoolSetting& s) { this->*s.member = s.defaultValue; },
+                       [this](const NumberSetting& s) { this->*s.member = s.defaultValue; },
+                       [this](const TextSetting& s) { this->*s.member = s.defaultValue(); },
+                   },
+                   setting.field);
+    }
+}
 
 void CSettings::Load(const CProfile& profile) {
-    LoadBool(profile, "m_bDeleteFails", m_bDeleteFails);
-    LoadBool(profile, "m_bDecodeReplies", m_bDecodeReplies);
-    LoadBool(profile, "m_bDecodeNoSubject", m_bDecodeNoSubject);
-    LoadBool(profile, "m_bDecodeNoPartID", m_bDecodeNoPartID);
-    LoadBool(profile, "m_bDecodeNoLines", m_bDecodeNoLines);
-    LoadBool(profile, "m_bCheckVer", m_bCheckVer);
-    LoadBool(profile, "m_bBackupNewsrc", m_bBackupNewsrc);
-    LoadBool(profile, "m_bGroupDirs", m_bGroupDirs);
-    LoadBool(profile, "m_bAutoExit", m_bAutoExit);
-    LoadBool(profile, "m_bAutoStart", m_bAutoStart);
-    LoadBool(profile, "m_bLog", m_bLog);
-    m_uMinLines = profile.GetProfileInt(CSettings::kSection, "m_uMinLines", m_uMinLines);
-    m_uMaxLines = profile.GetProfileInt(CSettings::kSection, "m_uMaxLines", m_uMaxLines);
-    m_DecodeDir = profile.GetProfileString(CSettings::kSection, "m_DecodeDir", m_DecodeDir);
+    for (const Setting& setting : kSettings) {
+        const std::string_view name = setting.name;
+        std::visit(Overloaded{
+                       [&](const BoolSetting& s) {
+                           bool& value = this->*s.member;
+                           value = profile.GetProfileInt(kSection, name, value ? 1 : 0) != 0;
+                       },
+                       [&](const NumberSetting& s) {
+                           uint32_t& value = this->*s.member;
+                           value = profile.GetProfileInt(kSection, name, value);
+                       },
+                       [&](const TextSetting& s) {
+                           std::string& value = this->*s.member;
+                           value = profile.GetProfileString(kSection, name, value);
+                       },
+                   },
+                   setting.field);
+    }
 }
 
 void CSettings::Save(CProfile& profile) const {
-    SaveBool(profile, "m_bDeleteFails", m_bDeleteFails);
-    SaveBool(profile, "m_bDecodeReplies", m_bDecodeReplies);
-    SaveBool(profile, "m_bDecodeNoSubject", m_bDecodeNoSubject);
-    SaveBool(profile, "m_bDecodeNoPartID", m_bDecodeNoPartID);
-    SaveBool(profile, "m_bDecodeNoLines", m_bDecodeNoLines);
-    SaveBool(profile, "m_bCheckVer", m_bCheckVer);
-    SaveBool(profile, "m_bBackupNewsrc", m_bBackupNewsrc);
-    SaveBool(profile, "m_bGroupDirs", m_bGroupDirs);
-    SaveBool(profile, "m_bAutoExit", m_bAutoExit);
-    SaveBool(profile, "m_bAutoStart", m_bAutoStart);
-    SaveBool(profile, "m_bLog", m_bLog);
-    profile.WriteProfileInt(CSettings::kSection, "m_uMinLines", m_uMinLines);
-    profile.WriteProfileInt(CSettings::kSection, "m_uMaxLines", m_uMaxLines);
-    profile.WriteProfileString(CSettings::kSection, "m_DecodeDir", m_DecodeDir);
+    for (const Setting& setting : kSettings) {
+        const std::string_view name = setting.name;
+        std::visit(Overloaded{
+                       [&](const BoolSetting& s) {
+                           profile.WriteProfileInt(kSection, name, this->*s.member ? 1 : 0);
+                       },
+                       [&](const NumberSetting& s) {
+                           profile.WriteProfileInt(kSection, name, this->*s.member);
+                       },
+                       [&](const TextSetting& s) {
+                           profile.WriteProfileString(kSection, name, this->*s.member);
+                       },
+                   },
+                   setting.field);
+    }
 }

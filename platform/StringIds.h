@@ -62,5 +62,7 @@ inline constexpr unsigned kHelpFileMissing = 202; // "%1": the places looked in
 inline constexpr unsigned kSearchTopics = 203;
 inline constexpr unsigned kColumnTopic = 204;
 inline constexpr unsigned kColumnNumber = 205;
+inline constexpr unsigned kEnterDecodeFolder = 220;
+inline constexpr unsigned kEnterPositiveInteger = 61719; // the number fields' message
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

@@ -17,8 +17,13 @@
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "options/CSettings.h"
+#include "options/gui/CAddMimeTypeDlg.h"
+#include "options/gui/CDecodeOptionsPage.h"
+#include "options/gui/CGenOptionsPage.h"
 #include "options/gui/CKillFileDlg.h"
 #include "options/gui/CKillRuleDlg.h"
+#include "options/gui/CMimeOptionsPage.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "platform/StringIds.h"
@@ -45,6 +50,17 @@ std::unique_ptr<QWidget> Newsgroups() {
     return std::make_unique<CNewsgroupsDlg>(profile);
 }
 
+// What the options pages show; they keep references to it.
+CSettings& PageSettings() {
+    static CSettings settings;
+    return settings;
+}
+
+CHive& PageHive() {
+    static CHive hive;
+    return hive;
+}
+
 std::vector<DialogCase> Dialogs() {
     return {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
@@ -63,6 +79,10 @@ std::vector<DialogCase> Dialogs() {
          [] {
              return std::make_unique<CKillRuleDlg>(KillRule{1, "*sale*"});
          }},
+        {"Options General", [] { return std::make_unique<CGenOptionsPage>(PageSettings()); }},
+        {"Options Decode", [] { return std::make_unique<CDecodeOptionsPage>(PageSettings()); }},
+        {"Options Mime", [] { return std::make_unique<CMimeOptionsPage>(PageHive()); }},
+        {"Add Mime Type", [] { return std::make_unique<CAddMimeTypeDlg>(); }},
     };
 }
 

@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "app/gui/CContextHelp.h"
 #include "support/TestApplication.h"
@@ -49,4 +53,13 @@ class PopupRecorder {
 inline QString TopicTitle(uint32_t id) {
     const HelpTopic* topic = CContextHelp::HelpFile().Find(id);
     return topic != nullptr ? QString::fromStdString(topic->title) : QString();
+}
+
+// Runs `user` on the modal dialog once it is open, as a person at the keyboard would.
+inline void WhenOpen(std::function<void(QWidget*)> user) {
+    QTimer::singleShot(0, [user] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        user(dialog);
+    });
 }

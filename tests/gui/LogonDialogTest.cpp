@@ -25,15 +25,6 @@ QPushButton* Button(QWidget* dialog, uint32_t id) {
     return qobject_cast<QPushButton*>(FindControl(dialog, id));
 }
 
-// Runs `user` on the modal dialog once it is open, as a person at the keyboard would.
-void WhenOpen(std::function<void(QWidget*)> user) {
-    QTimer::singleShot(0, [user] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        user(dialog);
-    });
-}
-
 class LogonDialogTest : public testing::Test {
   protected:
     void SetUp() override { UseRepositoryHelp(); }

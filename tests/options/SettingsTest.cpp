@@ -65,4 +65,38 @@ TEST(SettingsTest, SaveWritesEveryValueInTableOrderAndLoadReadsThemBack) {
     EXPECT_EQ(loaded.m_uMaxLines, 20000u);
 }
 
+// Every member goes through its own value: with all of them away from their defaults, a member
+// left out of saving or loading comes back at its default.
+TEST(SettingsTest, EveryMemberIsSavedAndLoaded) {
+    ProfileHome home;
+    CSettings saved;
+    for (bool* flag : {&saved.m_bDeleteFails, &saved.m_bDecodeReplies, &saved.m_bDecodeNoSubject,
+                       &saved.m_bDecodeNoPartID, &saved.m_bDecodeNoLines, &saved.m_bCheckVer,
+                       &saved.m_bBackupNewsrc, &saved.m_bGroupDirs, &saved.m_bAutoExit,
+                       &saved.m_bAutoStart, &saved.m_bLog})
+        *flag = !*flag;
+    saved.m_uMinLines = 7;
+    saved.m_uMaxLines = 70;
+    saved.m_DecodeDir = "/srv/out/";
+    saved.Save(home.profile);
+
+    CSettings loaded;
+    loaded.Load(home.profile);
+    const CSettings defaults;
+    EXPECT_EQ(loaded.m_bDeleteFails, !defaults.m_bDeleteFails);
+    EXPECT_EQ(loaded.m_bDecodeReplies, !defaults.m_bDecodeReplies);
+    EXPECT_EQ(loaded.m_bDecodeNoSubject, !defaults.m_bDecodeNoSubject);
+    EXPECT_EQ(loaded.m_bDecodeNoPartID, !defaults.m_bDecodeNoPartID);
+    EXPECT_EQ(loaded.m_bDecodeNoLines, !defaults.m_bDecodeNoLines);
+    EXPECT_EQ(loaded.m_bCheckVer, !defaults.m_bCheckVer);
+    EXPECT_EQ(loaded.m_bBackupNewsrc, !defaults.m_bBackupNewsrc);
+    EXPECT_EQ(loaded.m_bGroupDirs, !defaults.m_bGroupDirs);
+    EXPECT_EQ(loaded.m_bAutoExit, !defaults.m_bAutoExit);
+    EXPECT_EQ(loaded.m_bAutoStart, !defaults.m_bAutoStart);
+    EXPECT_EQ(loaded.m_bLog, !defaults.m_bLog);
+    EXPECT_EQ(loaded.m_uMinLines, 7u);
+    EXPECT_EQ(loaded.m_uMaxLines, 70u);
+    EXPECT_EQ(loaded.m_DecodeDir, "/srv/out/");
+}
+
 } // namespace
