@@ -62,5 +62,10 @@ inline constexpr unsigned kHelpFileMissing = 202; // "%1": the places looked in
 inline constexpr unsigned kSearchTopics = 203;
 inline constexpr unsigned kColumnTopic = 204;
 inline constexpr unsigned kColumnNumber = 205;
+inline constexpr unsigned kEnterServerName = 230;
+inline constexpr unsigned kInvalidServerName = 231; // "%1": the name typed
+inline constexpr unsigned kEnterInteger = 232;
+inline constexpr unsigned kEnterIntegerBetween = 233; // "%1" and "%2": the lowest and highest
+inline constexpr unsigned kNotMovedToTrash = 234;     // "%1": the file's path
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

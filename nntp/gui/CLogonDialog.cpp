@@ -8,6 +8,7 @@
 
 #include "app/gui/DialogButtons.h"
 #include "app/gui/DisplayText.h"
+#include "app/gui/EditText.h"
 #include "app/gui/HelpIds.h"
 #include "app/gui/ResourceIcon.h"
 
@@ -15,18 +16,6 @@ namespace {
 
 constexpr int kIconSize = 32;
 constexpr int kEditWidth = 220;
-
-// Stored values are bytes: UTF-8 when they are, else Latin-1, so that every byte shows.
-QString EditText(const std::string& bytes) {
-    const QString utf8 = QString::fromUtf8(bytes);
-    return utf8.toUtf8() == QByteArray::fromStdString(bytes) ? utf8 : QString::fromLatin1(bytes);
-}
-
-std::string EditedValue(const QLineEdit* edit, const std::string& original) {
-    if (edit->text() == EditText(original))
-        return original;
-    return edit->text().toStdString();
-}
 
 } // namespace
 

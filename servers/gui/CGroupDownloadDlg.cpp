@@ -1,6 +1,6 @@
 #include "servers/gui/CGroupDownloadDlg.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -61,12 +61,16 @@ CGroupDownloadDlg::CGroupDownloadDlg(const std::string& server, QWidget* mainWin
 
 // Not a child of the main window: disabling the main window for the download would disable
 // its child windows too, and this one must keep its Cancel button. The window system keeps a
-// transient window above its parent all the same.
+// transient window above its parent all the same. A modal dialog that started the download (Add
+// in the Servers dialog, Reset List) blocks every window that does not belong to it, so this
+// one belongs to that dialog then.
 void CGroupDownloadDlg::KeepAbove(QWidget* mainWindow) {
+    QWidget* top = QApplication::activeModalWidget();
+    if (top == nullptr && mainWindow != nullptr)
+        top = mainWindow->window();
     // At start-up the main window is not shown yet; the window system places the dialog then.
-    if (mainWindow == nullptr || !mainWindow->window()->isVisible())
+    if (top == nullptr || !top->isVisible())
         return;
-    QWidget* top = mainWindow->window();
     winId();
     if (top->windowHandle() != nullptr)
         windowHandle()->setTransientParent(top->windowHandle());

@@ -19,8 +19,8 @@ class CGroupDownloadDlg : public CHelpDialog, public IGroupDownloadProgress {
     static constexpr uint32_t kAnimation = 1001;
     static constexpr uint32_t kCounter = 1013;
 
-    // `mainWindow` is the window to stay above and be centred on; it may be disabled while
-    // the download runs, which leaves this window usable.
+    // `mainWindow` is the window to stay above and be centred on, unless a modal dialog is open,
+    // which is then; it may be disabled while the download runs, which leaves this window usable.
     explicit CGroupDownloadDlg(const std::string& server, QWidget* mainWindow = nullptr);
 
     void SetCounterText(const std::string& text) override;
