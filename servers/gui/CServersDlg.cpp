@@ -1,13 +1,13 @@
 #include "servers/gui/CServersDlg.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -24,6 +24,7 @@
 #include "servers/CGroupTable.h"
 #include "servers/gui/CServerAdvancedPage.h"
 #include "servers/gui/CServerGeneralPage.h"
+#include "servers/gui/MoveToTrash.h"
 
 namespace {
 
@@ -43,13 +44,9 @@ CGroupTable* TableOfRecord(const std::string& name) {
     return nullptr;
 }
 
-// Moves a file that exists to the trash. False when it is still there: it is never deleted
-// outright.
-bool MoveToTrash(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error))
-        return true;
-    return QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(path)));
+// Moves a file to the trash when it exists. False when it is still there.
+bool TrashIfPresent(const QString& path) {
+    return !QFileInfo::exists(path) || MoveToTrash(path);
 }
 
 } // namespace
@@ -199,6 +196,8 @@ void CServersDlg::OnRemove() {
                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     delete item;
+    // The next server is not selected in its place: Remove stays a deliberate choice.
+    m_pList->clearSelection();
     const auto found = std::find_if(
         g_serverTables.begin(), g_serverTables.end(),
         [&name](const std::unique_ptr<CGroupTable>& table) { return table->m_strName == name; });
@@ -210,11 +209,11 @@ void CServersDlg::OnRemove() {
 }
 
 void CServersDlg::TrashNewsrcFiles(CGroupTable& table) {
-    const std::string path = table.GetNewsrcPath();
-    for (const std::string& file : {path, path + std::string(CGroupTable::kBackupSuffix)}) {
-        if (!MoveToTrash(file))
-            ShowMessage(this, QMessageBox::Warning,
-                        Text(ids::kNotMovedToTrash).arg(QFile::decodeName(file.c_str())));
+    const QString path = QFile::decodeName(QByteArray::fromStdString(table.GetNewsrcPath()));
+    for (const QString& file : {path, path + QLatin1String(CGroupTable::kBackupSuffix.data(),
+                                                           CGroupTable::kBackupSuffix.size())}) {
+        if (!TrashIfPresent(file))
+            ShowMessage(this, QMessageBox::Warning, Text(ids::kNotMovedToTrash).arg(file));
     }
 }
 

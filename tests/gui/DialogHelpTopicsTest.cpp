@@ -17,8 +17,13 @@
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
 #include "nntp/gui/CLogonDialog.h"
+#include "platform/CHive.h"
+#include "platform/CProfile.h"
 #include "platform/StringIds.h"
 #include "servers/gui/CGroupDownloadDlg.h"
+#include "servers/gui/CServerAdvancedPage.h"
+#include "servers/gui/CServerGeneralPage.h"
+#include "servers/gui/CServersDlg.h"
 
 namespace {
 
@@ -33,7 +38,20 @@ std::unique_ptr<QWidget> EmptySheet() {
     return sheet;
 }
 
+// A server's sheet as Add (`name` empty) or Properties shows it.
+std::unique_ptr<QWidget> ServerSheet(std::string name) {
+    static std::string server;
+    static CServerRecord::Settings settings;
+    server = std::move(name);
+    auto sheet = std::make_unique<CHelpPropertySheet>(ids::kAddNewsServer, nullptr);
+    sheet->AddPage(new CServerGeneralPage(server, settings));
+    sheet->AddPage(new CServerAdvancedPage(settings));
+    return sheet;
+}
+
 std::vector<DialogCase> Dialogs() {
+    static CHive hive;
+    static CProfile profile(hive);
     return {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
         {"Logon",
@@ -41,6 +59,9 @@ std::vector<DialogCase> Dialogs() {
         {"Downloading groups",
          [] { return std::make_unique<CGroupDownloadDlg>("news.example.com"); }},
         {"Property sheet", EmptySheet},
+        {"Servers", [] { return std::make_unique<CServersDlg>(profile, nullptr); }},
+        {"Add News Server", [] { return ServerSheet(""); }},
+        {"News Server Properties", [] { return ServerSheet("news.example.com"); }},
     };
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
+#include "support/ScriptedServer.h"
 #include "nntp/CLogonPrompt.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/ConnectionErrors.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
+#include "support/ScriptedServer.h"
 #include "nntp/CGroupListHost.h"
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"

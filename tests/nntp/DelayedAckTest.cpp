@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
+#include "support/ScriptedServer.h"
 #include "nntp/CNewsConnection.h"
 
 namespace {
