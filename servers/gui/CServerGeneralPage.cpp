@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "app/gui/DisplayText.h"
 #include "app/gui/EditText.h"
 #include "app/gui/HelpIds.h"
@@ -32,7 +35,7 @@ CServerGeneralPage::CServerGeneralPage(std::string& server, CServerRecord::Setti
       m_pName(AddEdit(kNameEdit, {})),
       m_pLoginRequired(new QCheckBox(QStringLiteral("This server requires me to &logon"), this)),
       m_pUser(AddEdit(kAccountEdit, settings.strUser)),
-      m_pPassword(AddEdit(kPasswordEdit, settings.strPassword)) {
+      m_pPassword(AddEdit(kPasswordEdit, settings.strPassword)), m_pNameForm(new QFormLayout) {
     SetCaption(QStringLiteral("General"));
     // A name given is only shown: the server keeps the name it was added with.
     m_pName->setText(DisplayText(server));
@@ -56,29 +59,20 @@ CServerGeneralPage::CServerGeneralPage(std::string& server, CServerRecord::Setti
     head->addWidget(icon);
     head->addWidget(intro, 1);
 
-    auto* name = new QFormLayout;
-    name->addRow(QStringLiteral("&News Server Name:"), m_pName);
-
+    m_pNameForm->addRow(QStringLiteral("&News Server Name:"), m_pName);
     auto* logon = new QGroupBox(QStringLiteral("Logon settings"), this);
-    auto* account = new QFormLayout(logon);
-    account->addRow(QStringLiteral("A&ccount Name:"), m_pUser);
-    account->addRow(QStringLiteral("&Password:"), m_pPassword);
+    m_pAccountForm = new QFormLayout(logon);
+    m_pAccountForm->addRow(QStringLiteral("A&ccount Name:"), m_pUser);
+    m_pAccountForm->addRow(QStringLiteral("&Password:"), m_pPassword);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
     layout->addSpacing(8);
-    layout->addLayout(name);
+    layout->addLayout(m_pNameForm);
     layout->addSpacing(8);
     layout->addWidget(m_pLoginRequired);
     layout->addWidget(logon);
     layout->addStretch();
-    // The labels of both forms line up with the widest of them.
-    const int labelWidth = std::max(name->itemAt(0, QFormLayout::LabelRole)->sizeHint().width(),
-                                    account->itemAt(0, QFormLayout::LabelRole)->sizeHint().width());
-    for (QFormLayout* form : {name, account}) {
-        for (int row = 0; row < form->rowCount(); ++row)
-            form->itemAt(row, QFormLayout::LabelRole)->widget()->setMinimumWidth(labelWidth);
-    }
 }
 
 QLineEdit* CServerGeneralPage::AddEdit(uint32_t controlId, const std::string& text) {
@@ -97,8 +91,31 @@ void CServerGeneralPage::EnableLogonFields(bool enable) {
 
 void CServerGeneralPage::showEvent(QShowEvent* event) {
     CHelpPropertyPage::showEvent(event);
+    if (!m_bAligned)
+        AlignFields();
     if (!isAncestorOf(focusWidget()))
         (m_pName->isEnabled() ? static_cast<QWidget*>(m_pName) : m_pLoginRequired)->setFocus();
+}
+
+// The name field and the fields inside the group box start and end at one edge: the labels of
+// the form that starts further left widen by the difference, and the name field keeps clear of
+// the group box's frame on the right. Only the laid-out page knows the differences.
+void CServerGeneralPage::AlignFields() {
+    m_bAligned = true;
+    const int right =
+        m_pName->geometry().right() - m_pUser->mapTo(this, QPoint(m_pUser->width() - 1, 0)).x();
+    if (right > 0)
+        m_pNameForm->setContentsMargins(0, 0, right, 0);
+    const int gap = m_pUser->mapTo(this, QPoint()).x() - m_pName->mapTo(this, QPoint()).x();
+    QFormLayout* form = gap > 0 ? m_pNameForm : m_pAccountForm;
+    int labelWidth = 0;
+    for (int row = 0; row < form->rowCount(); ++row)
+        labelWidth =
+            std::max(labelWidth, form->itemAt(row, QFormLayout::LabelRole)->sizeHint().width());
+    for (int row = 0; row < form->rowCount(); ++row)
+        form->itemAt(row, QFormLayout::LabelRole)
+            ->widget()
+            ->setMinimumWidth(labelWidth + std::abs(gap));
 }
 
 std::string CServerGeneralPage::TypedName() const {

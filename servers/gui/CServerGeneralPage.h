@@ -6,6 +6,7 @@
 #include "servers/CServerRecord.h"
 
 class QCheckBox;
+class QFormLayout;
 class QLineEdit;
 
 // The "General" page of a news server's sheet: its name and the logon account. It edits
@@ -34,6 +35,7 @@ class CServerGeneralPage : public CHelpPropertyPage {
   private:
     QLineEdit* AddEdit(uint32_t controlId, const std::string& text);
     void EnableLogonFields(bool enable);
+    void AlignFields();
     // The name as it will be stored: what was typed, without blanks around it.
     std::string TypedName() const;
     bool Refuse(const QString& message);
@@ -44,4 +46,7 @@ class CServerGeneralPage : public CHelpPropertyPage {
     QCheckBox* m_pLoginRequired;
     QLineEdit* m_pUser;
     QLineEdit* m_pPassword;
+    QFormLayout* m_pNameForm;
+    QFormLayout* m_pAccountForm = nullptr;
+    bool m_bAligned = false;
 };
