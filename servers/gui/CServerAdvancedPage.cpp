@@ -13,7 +13,7 @@
 
 #include "app/gui/HelpIds.h"
 #include "app/gui/MessageBoxes.h"
-#include "platform/CStringTable.h"
+#include "app/gui/TableText.h"
 #include "platform/StringIds.h"
 
 namespace {
@@ -44,10 +44,6 @@ int PositionOf(uint32_t timeout) {
 const TimeoutStep& StepAt(int position) {
     const bool offered = position > 0 && position < static_cast<int>(kTimeoutSteps.size());
     return kTimeoutSteps[offered ? static_cast<std::size_t>(position) : 0];
-}
-
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
 }
 
 } // namespace
@@ -115,17 +111,17 @@ void CServerAdvancedPage::OnSliderMoved(int position) {
 }
 
 void CServerAdvancedPage::ShowTimeout(int position) {
-    m_pTimeoutText->setText(Text(StepAt(position).textId));
+    m_pTimeoutText->setText(TableText(StepAt(position).textId));
 }
 
 bool CServerAdvancedPage::Validate() {
     const QString text = m_pPort->text();
     if (text.isEmpty())
-        return Refuse(Text(ids::kEnterInteger));
+        return Refuse(TableText(ids::kEnterInteger));
     bool fits = false;
     const qulonglong port = text.toULongLong(&fits);
     if (!fits || port > kMaxPort)
-        return Refuse(Text(ids::kEnterIntegerBetween).arg(kMinPort).arg(kMaxPort));
+        return Refuse(TableText(ids::kEnterIntegerBetween).arg(kMinPort).arg(kMaxPort));
     return true;
 }
 

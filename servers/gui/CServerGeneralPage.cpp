@@ -15,17 +15,13 @@
 #include "app/gui/HelpIds.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/ResourceIcon.h"
-#include "platform/CStringTable.h"
+#include "app/gui/TableText.h"
 #include "platform/StringIds.h"
 
 namespace {
 
 constexpr int kIconSize = 32;
 constexpr int kEditWidth = 240;
-
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
 
 } // namespace
 
@@ -127,9 +123,9 @@ bool CServerGeneralPage::Validate() {
         return true;
     const std::string name = TypedName();
     if (name.empty())
-        return Refuse(Text(ids::kEnterServerName));
+        return Refuse(TableText(ids::kEnterServerName));
     if (!CServerRecord::IsValidName(name))
-        return Refuse(Text(ids::kInvalidServerName).arg(DisplayText(name)));
+        return Refuse(TableText(ids::kInvalidServerName).arg(DisplayText(name)));
     return true;
 }
 

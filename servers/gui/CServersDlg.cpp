@@ -17,8 +17,8 @@
 #include "app/gui/HelpIds.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/ResourceIcon.h"
+#include "app/gui/TableText.h"
 #include "platform/CProfile.h"
-#include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/StringIds.h"
 #include "servers/CGroupTable.h"
@@ -30,10 +30,6 @@ namespace {
 
 constexpr int kListWidth = 240;
 constexpr int kListHeight = 150;
-
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
 
 // The table whose server shares the record of `name` (the hive folds case), or null.
 CGroupTable* TableOfRecord(const std::string& name) {
@@ -163,7 +159,7 @@ std::unique_ptr<CGroupTable> CServersDlg::LoadNewTable(const std::string& name) 
             return table;
         const QMessageBox::StandardButton answer =
             ShowMessage(this, QMessageBox::Critical,
-                        Text(ids::kUnableToAccessNewsgroups).arg(DisplayText(name)),
+                        TableText(ids::kUnableToAccessNewsgroups).arg(DisplayText(name)),
                         QMessageBox::Retry | QMessageBox::Cancel, DisplayText(*failure));
         // Without a retry the server stays with what arrived before the failure.
         if (answer != QMessageBox::Retry)
@@ -192,7 +188,7 @@ void CServersDlg::OnRemove() {
         return;
     const std::string name = ItemName(item);
     if (ShowMessage(this, QMessageBox::Question,
-                    Text(ids::kConfirmRemoveServer).arg(DisplayText(name)),
+                    TableText(ids::kConfirmRemoveServer).arg(DisplayText(name)),
                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     delete item;
@@ -213,7 +209,7 @@ void CServersDlg::TrashNewsrcFiles(CGroupTable& table) {
     for (const QString& file : {path, path + QLatin1String(CGroupTable::kBackupSuffix.data(),
                                                            CGroupTable::kBackupSuffix.size())}) {
         if (!TrashIfPresent(file))
-            ShowMessage(this, QMessageBox::Warning, Text(ids::kNotMovedToTrash).arg(file));
+            ShowMessage(this, QMessageBox::Warning, TableText(ids::kNotMovedToTrash).arg(file));
     }
 }
 

@@ -444,7 +444,6 @@ TEST_F(ServersDlgTest, PropertiesEditsTheRecordOfTheSelectedServer) {
     AddConfigured("news.example.com", settings);
     CServersDlg dialog(home.profile, nullptr);
     dialog.show();
-    Select(dialog, 0);
 
     // An OK without changes keeps a timeout the slider does not offer.
     WhenModal<CHelpPropertySheet>([](CHelpPropertySheet* sheet) {
@@ -463,7 +462,11 @@ TEST_F(ServersDlgTest, PropertiesEditsTheRecordOfTheSelectedServer) {
         EXPECT_EQ(Control<QLabel>(sheet, Advanced::kTimeoutText)->text(), "30 Seconds");
         Click(sheet, 1);
     });
-    Click(&dialog, CServersDlg::kPropertiesButton);
+    // A double click on the server (its first click selects it) opens its properties too.
+    Select(dialog, 0);
+    QListWidget* list = List(dialog);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->item(0)).center());
     CServerRecord record(home.profile, "news.example.com");
     EXPECT_EQ(record.GetTimeout(), 45000u);
 
