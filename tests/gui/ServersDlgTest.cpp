@@ -422,8 +422,8 @@ TEST_F(ServersDlgTest, TheSheetRefusesUnusableNamesAndPortsWithAMessage) {
     EXPECT_EQ(messages, (QStringList{"Please enter the name of the news server.",
                                      "Please enter the name of the news server.",
                                      "\"news/example\" cannot be the name of a news server: a name "
-                                     "may not contain \\ or /, nor control characters, and may "
-                                     "not be . or ..",
+                                     "may not contain a backslash, a slash or control characters, "
+                                     "and may not be \".\" or \"..\".",
                                      messages.value(3), messages.value(4), range,
                                      "Please enter an integer.", range, range}));
     EXPECT_TRUE(messages.value(3).startsWith("\"..\" cannot"));
