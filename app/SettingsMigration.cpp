@@ -3,6 +3,7 @@
 #include "options/CSettings.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
+#include "servers/CServerRecord.h"
 
 #include <optional>
 #include <string>
@@ -20,10 +21,6 @@ struct Mapping {
     std::string_view target;
     bool isString;
 };
-
-constexpr std::string_view kServerStrings[] = {"Last Update", "Login Password", "Login User",
-                                               "NEWSRC File"};
-constexpr std::string_view kServerIntegers[] = {"Login Required", "Port", "Timeout"};
 
 constexpr Mapping kSettings[] = {
     {"Backup NewsRC", "m_bBackupNewsrc", false},
@@ -102,15 +99,17 @@ void MigrateServers(CProfile& profile) {
             continue;
         }
         const std::string key = serversKey + '\\' + *name;
-        const std::string section = "Servers\\" + *name;
+        CServerRecord record(profile, *name);
         // The server is kept even when it has none of the values: an empty record is a server
         // with the default port and time-out.
-        hive.CreateKey(std::string(CProfile::kApplicationKey) + '\\' + section);
-        for (std::string_view value : kServerStrings) {
-            CopyString(profile, key, value, section, value);
-        }
-        for (std::string_view value : kServerIntegers) {
-            CopyInteger(profile, key, value, section, value);
+        record.Create();
+        const std::string section = record.Section();
+        for (const CServerRecord::ValueName& value : CServerRecord::kValueNames) {
+            if (value.isString) {
+                CopyString(profile, key, value.name, section, value.name);
+            } else {
+                CopyInteger(profile, key, value.name, section, value.name);
+            }
         }
     }
 }

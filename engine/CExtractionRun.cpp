@@ -20,6 +20,7 @@
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
 #include "platform/StringIds.h"
+#include "servers/CServerRecord.h"
 #include "servers/GroupRecord.h"
 
 namespace {
@@ -176,8 +177,8 @@ const std::string& CExtractionRun::ServerName() const {
     return m_pServer ? m_pServer->m_strName : none;
 }
 
-std::string CExtractionRun::ServerSection() const {
-    return "Servers\\" + ServerName();
+CServerRecord CExtractionRun::ServerRecord() const {
+    return CServerRecord(m_profile, ServerName());
 }
 
 void CExtractionRun::CloseConnection() {
@@ -269,8 +270,8 @@ void CExtractionRun::LoginReply(int code) {
     case RunState::AwaitingGreeting:
         if (code != 200 && code != 201)
             return FailLogin();
-        if (m_profile.GetProfileInt(ServerSection(), "Login Required", 0) != 0) {
-            if (Send("AUTHINFO USER " + m_profile.GetProfileString(ServerSection(), "Login User")))
+        if (ServerRecord().GetLoginRequired()) {
+            if (Send("AUTHINFO USER " + ServerRecord().GetLoginUser()))
                 SetState(RunState::LoginUserSent);
         } else if (Send("MODE READER")) {
             SetState(RunState::ReaderModeRequested);
@@ -279,7 +280,7 @@ void CExtractionRun::LoginReply(int code) {
     case RunState::LoginUserSent:
         if (code != 381)
             return FailLogin();
-        if (Send("AUTHINFO PASS " + m_profile.GetProfileString(ServerSection(), "Login Password")))
+        if (Send("AUTHINFO PASS " + ServerRecord().GetLoginPassword()))
             SetState(RunState::LoginPasswordSent);
         return;
     case RunState::LoginPasswordSent:

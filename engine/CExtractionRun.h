@@ -20,6 +20,7 @@
 #include "servers/CGroupTable.h"
 
 class CProfile;
+class CServerRecord;
 struct CSettings;
 struct GroupRecord;
 class IArticleList;
@@ -115,7 +116,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void CloseConnection();
     void Relogin();
     void FailLogin();
-    std::string ServerSection() const;
+    CServerRecord ServerRecord() const;
     const std::string& ServerName() const;
 
     // Replies.

@@ -1,6 +1,6 @@
 #include "nntp/CLogonPrompt.h"
 
-#include "platform/CProfile.h"
+#include "servers/CServerRecord.h"
 
 CLogonPrompt::AskFunction& CLogonPrompt::Ask() {
     static AskFunction ask;
@@ -16,13 +16,11 @@ bool CLogonPrompt::Run(CProfile& profile, const std::string& server) {
     AskFunction ask = Ask();
     if (!ask)
         return false;
-    const std::string section = "Servers\\" + server;
-    std::string account = profile.GetProfileString(section, "Login User");
-    std::string password = profile.GetProfileString(section, "Login Password");
+    CServerRecord record(profile, server);
+    std::string account = record.GetLoginUser();
+    std::string password = record.GetLoginPassword();
     if (!ask(account, password, server))
         return false;
-    profile.WriteProfileInt(section, "Login Required", 1);
-    profile.WriteProfileString(section, "Login User", account);
-    profile.WriteProfileString(section, "Login Password", password);
+    record.WriteLogin(account, password);
     return true;
 }

@@ -20,11 +20,10 @@
 #include "platform/CProfile.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
+#include "servers/CServerRecord.h"
 
 namespace {
 
-constexpr int kDefaultTimeout = 30000;
-constexpr int kDefaultPort = 119;
 // Longest stretch the event loop waits while buffered lines are being delivered.
 constexpr qint64 kDeliveryBudgetMs = 10;
 // Lines delivered between two looks at the clock: reading it costs more than handing over
@@ -57,21 +56,16 @@ CNewsConnection::~CNewsConnection() {
     Close();
 }
 
-std::string CNewsConnection::Section() const {
-    return "Servers\\" + m_strServer;
+CServerRecord CNewsConnection::Record() const {
+    return CServerRecord(m_profile, m_strServer);
 }
 
 int CNewsConnection::ReadTimeout() const {
-    uint32_t value = m_profile.GetProfileInt(Section(), "Timeout", kDefaultTimeout);
-    // A zero or absurd value would disable every time limit; keep it usable.
-    if (value == 0 || value > 24u * 3600 * 1000)
-        return kDefaultTimeout;
-    return static_cast<int>(value);
+    return static_cast<int>(Record().GetTimeout());
 }
 
 quint16 CNewsConnection::ReadPort() const {
-    uint32_t value = m_profile.GetProfileInt(Section(), "Port", kDefaultPort);
-    return static_cast<quint16>(value);
+    return static_cast<quint16>(Record().GetPort());
 }
 
 int CNewsConnection::ParseCode(std::string_view line) {
@@ -468,12 +462,12 @@ void CNewsConnection::ConnectAndGreet() {
 }
 
 void CNewsConnection::Login() {
-    const std::string section = Section();
-    if (m_profile.GetProfileInt(section, "Login Required", 0) == 0)
+    const CServerRecord record = Record();
+    if (!record.GetLoginRequired())
         return;
-    SendLine("AUTHINFO USER " + m_profile.GetProfileString(section, "Login User"));
+    SendLine("AUTHINFO USER " + record.GetLoginUser());
     ExpectCode(381);
-    SendLine("AUTHINFO PASS " + m_profile.GetProfileString(section, "Login Password"));
+    SendLine("AUTHINFO PASS " + record.GetLoginPassword());
     std::string reply = ReadLine();
     int code = ParseCode(reply);
     if (code == 200 || code == 281)

@@ -16,6 +16,7 @@
 #include "servers/IBlockingConnection.h"
 
 class CProfile;
+class CServerRecord;
 class CSocketOwnerWnd;
 
 // One TCP connection to one news server, named by the server name (the host name or
@@ -71,7 +72,7 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
   private:
     enum class Phase { Closed, LookingUp, Connecting, Connected };
 
-    std::string Section() const;
+    CServerRecord Record() const;
     int ReadTimeout() const;
     quint16 ReadPort() const;
 

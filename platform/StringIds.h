@@ -64,5 +64,10 @@ inline constexpr unsigned kColumnTopic = 204;
 inline constexpr unsigned kColumnNumber = 205;
 inline constexpr unsigned kEnterDecodeFolder = 220;
 inline constexpr unsigned kEnterPositiveInteger = 61719; // the number fields' message
+inline constexpr unsigned kEnterServerName = 230;
+inline constexpr unsigned kInvalidServerName = 231; // "%1": the name typed
+inline constexpr unsigned kEnterInteger = 232;
+inline constexpr unsigned kEnterIntegerBetween = 233; // "%1" and "%2": the lowest and highest
+inline constexpr unsigned kNotMovedToTrash = 234;     // "%1": the file's path
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

@@ -210,7 +210,7 @@ void CGroupTable::Save(bool backup) {
         AppendNewsrcLine(line, record);
         writer.Write(line);
     }
-    writer.Commit(keepBackup ? path + ".backup" : std::string());
+    writer.Commit(keepBackup ? path + std::string(kBackupSuffix) : std::string());
 }
 
 bool CGroupTable::HasSubscribedGroups() const {

@@ -16,6 +16,9 @@ class IGroupListHost;
 // their addresses (handles) until the table is destroyed.
 class CGroupTable {
   public:
+    // What Save(true) appends to the file's path for the previous file.
+    static constexpr std::string_view kBackupSuffix = ".backup";
+
     CGroupTable(CProfile& profile, std::string serverName);
     virtual ~CGroupTable();
 
@@ -26,7 +29,7 @@ class CGroupTable {
     // (the fetch's exceptions reach the caller).
     void Load();
     // Replaces the .newsrc file; with `backup` and "m_bBackupNewsrc" on, the old file
-    // is kept as path + ".backup". Throws std::runtime_error when it cannot be written.
+    // is kept as path + kBackupSuffix. Throws std::runtime_error when it cannot be written.
     void Save(bool backup);
     std::string GetNewsrcPath();
     bool HasSubscribedGroups() const;

@@ -9,13 +9,22 @@
 
 namespace {
 
-constexpr const char* kPort = "Port";
-constexpr const char* kTimeout = "Timeout";
-constexpr const char* kLoginRequired = "Login Required";
-constexpr const char* kLoginUser = "Login User";
-constexpr const char* kLoginPassword = "Login Password";
-constexpr const char* kNewsrcFile = "NEWSRC File";
-constexpr const char* kLastUpdate = "Last Update";
+constexpr std::string_view kPort = "Port";
+constexpr std::string_view kTimeout = "Timeout";
+constexpr std::string_view kLoginRequired = "Login Required";
+constexpr std::string_view kLoginUser = "Login User";
+constexpr std::string_view kLoginPassword = "Login Password";
+constexpr std::string_view kNewsrcFile = "NEWSRC File";
+constexpr std::string_view kLastUpdate = "Last Update";
+
+// The section of every record, below the application key.
+constexpr std::string_view kServersSection = "Servers";
+const std::string kServersKey =
+    std::string(CProfile::kApplicationKey) + "\\" + std::string(kServersSection);
+
+char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string LocalTimeStamp() {
     const std::time_t now = std::time(nullptr);
@@ -28,11 +37,21 @@ std::string LocalTimeStamp() {
 
 } // namespace
 
+const std::array<CServerRecord::ValueName, 7> CServerRecord::kValueNames = {{
+    {kLastUpdate, true},
+    {kLoginPassword, true},
+    {kLoginUser, true},
+    {kNewsrcFile, true},
+    {kLoginRequired, false},
+    {kPort, false},
+    {kTimeout, false},
+}};
+
 CServerRecord::CServerRecord(CProfile& profile, std::string name)
     : m_profile(profile), m_strName(std::move(name)) {}
 
 std::string CServerRecord::Section() const {
-    return "Servers\\" + m_strName;
+    return std::string(kServersSection) + "\\" + m_strName;
 }
 
 uint32_t CServerRecord::GetPort() const {
@@ -40,7 +59,8 @@ uint32_t CServerRecord::GetPort() const {
 }
 
 uint32_t CServerRecord::GetTimeout() const {
-    return m_profile.GetProfileInt(Section(), kTimeout, kDefaultTimeout);
+    const uint32_t value = m_profile.GetProfileInt(Section(), kTimeout, kDefaultTimeout);
+    return value == 0 || value > kMaxTimeout ? kDefaultTimeout : value;
 }
 
 bool CServerRecord::GetLoginRequired() const {
@@ -74,6 +94,17 @@ void CServerRecord::Write(const Settings& settings) {
     m_profile.WriteProfileInt(section, kTimeout, settings.uTimeout);
 }
 
+void CServerRecord::WriteLogin(const std::string& user, const std::string& password) {
+    const std::string section = Section();
+    m_profile.WriteProfileInt(section, kLoginRequired, 1);
+    m_profile.WriteProfileString(section, kLoginUser, user);
+    m_profile.WriteProfileString(section, kLoginPassword, password);
+}
+
+void CServerRecord::Create() {
+    m_profile.Hive().CreateKey(kServersKey + "\\" + m_strName);
+}
+
 std::string CServerRecord::GetNewsrcPath() {
     std::string path = m_profile.GetProfileString(Section(), kNewsrcFile);
     if (!path.empty()) {
@@ -92,11 +123,10 @@ void CServerRecord::WriteLastUpdate() {
     m_profile.WriteProfileString(Section(), kLastUpdate, LocalTimeStamp());
 }
 
-namespace {
-
-const std::string kServersKey = std::string(CProfile::kApplicationKey) + "\\Servers";
-
-} // namespace
+bool CServerRecord::SameRecord(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+}
 
 bool CServerRecord::IsValidName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") {

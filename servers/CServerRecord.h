@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CHive;
@@ -14,6 +16,16 @@ class CServerRecord {
   public:
     static constexpr uint32_t kDefaultPort = 119;
     static constexpr uint32_t kDefaultTimeout = 30000;
+    // Longest "Timeout" taken as stored: a day, in milliseconds.
+    static constexpr uint32_t kMaxTimeout = 24u * 3600 * 1000;
+
+    // A value of the record by name and type.
+    struct ValueName {
+        std::string_view name;
+        bool isString;
+    };
+    // Every value of a record, in the order a whole record is copied from an older layout.
+    static const std::array<ValueName, 7> kValueNames;
 
     // The values the Servers dialog edits, written in this member order.
     struct Settings {
@@ -30,6 +42,8 @@ class CServerRecord {
     std::string Section() const;
 
     uint32_t GetPort() const;
+    // The stored "Timeout", except that 0 and values above kMaxTimeout, which would switch
+    // the connections' time limits off, read as kDefaultTimeout.
     uint32_t GetTimeout() const;
     bool GetLoginRequired() const;
     std::string GetLoginUser() const;
@@ -37,6 +51,11 @@ class CServerRecord {
     Settings Read() const;
     // Creates the key when it is missing.
     void Write(const Settings& settings);
+    // The account and password the user confirmed in the logon prompt; "Login Required"
+    // becomes 1.
+    void WriteLogin(const std::string& user, const std::string& password);
+    // Creates the key without values: a server with every value at its default.
+    void Create();
 
     // The .newsrc path; the first call stores the default (program folder + name +
     // ".newsrc") as "NEWSRC File", so the file stays put if the program moves.
@@ -46,6 +65,9 @@ class CServerRecord {
     // The current local time as "%y%m%d %H%M%S".
     void WriteLastUpdate();
 
+    // Whether two names reach the same record: key names compare without regard to ASCII
+    // case.
+    static bool SameRecord(std::string_view a, std::string_view b);
     // Whether `name` can name a server: not empty, and nothing that would change the
     // shape of the key path or of the default .newsrc path ("\\", "/", control bytes,
     // "." and "..").

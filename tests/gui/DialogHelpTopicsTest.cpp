@@ -29,6 +29,9 @@
 #include "platform/StringIds.h"
 #include "servers/gui/CGroupDownloadDlg.h"
 #include "servers/gui/CNewsgroupsDlg.h"
+#include "servers/gui/CServerAdvancedPage.h"
+#include "servers/gui/CServerGeneralPage.h"
+#include "servers/gui/CServersDlg.h"
 
 namespace {
 
@@ -61,7 +64,20 @@ CHive& PageHive() {
     return hive;
 }
 
+// A server's sheet as Add (`name` empty) or Properties shows it.
+std::unique_ptr<QWidget> ServerSheet(std::string name) {
+    static std::string server;
+    static CServerRecord::Settings settings;
+    server = std::move(name);
+    auto sheet = std::make_unique<CHelpPropertySheet>(ids::kAddNewsServer, nullptr);
+    sheet->AddPage(new CServerGeneralPage(server, settings));
+    sheet->AddPage(new CServerAdvancedPage(settings));
+    return sheet;
+}
+
 std::vector<DialogCase> Dialogs() {
+    static CHive hive;
+    static CProfile profile(hive);
     return {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
         {"Logon",
@@ -83,6 +99,9 @@ std::vector<DialogCase> Dialogs() {
         {"Options Decode", [] { return std::make_unique<CDecodeOptionsPage>(PageSettings()); }},
         {"Options Mime", [] { return std::make_unique<CMimeOptionsPage>(PageHive()); }},
         {"Add Mime Type", [] { return std::make_unique<CAddMimeTypeDlg>(); }},
+        {"Servers", [] { return std::make_unique<CServersDlg>(profile, nullptr); }},
+        {"Add News Server", [] { return ServerSheet(""); }},
+        {"News Server Properties", [] { return ServerSheet("news.example.com"); }},
     };
 }
 

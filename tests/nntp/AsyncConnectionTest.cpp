@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/ConnectionErrors.h"
+#include "support/ScriptedServer.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
 #include "nntp/CLogonPrompt.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/ConnectionErrors.h"
+#include "support/ScriptedServer.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

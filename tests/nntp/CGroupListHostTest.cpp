@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
 #include "nntp/CGroupListHost.h"
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"
+#include "support/ScriptedServer.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

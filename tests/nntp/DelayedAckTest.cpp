@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
 #include "nntp/CNewsConnection.h"
+#include "support/ScriptedServer.h"
 
 namespace {
 

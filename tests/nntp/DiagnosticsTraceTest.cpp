@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "NntpTestSupport.h"
-#include "ScriptedServer.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/Diagnostics.h"
+#include "support/ScriptedServer.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;

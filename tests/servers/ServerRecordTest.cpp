@@ -63,6 +63,46 @@ TEST(ServerRecordTest, EnumerateInHiveOrderAndRemoveWithAllValues) {
     EXPECT_EQ(home.profile.GetProfileString("Servers\\news.b.org", "NEWSRC File"), "");
 }
 
+// What the connections read: a stored value that would switch their time limits off reads
+// as the default; anything else as stored.
+TEST(ServerRecordTest, TimeoutsThatWouldDisableTheTimeLimitsReadAsTheDefault) {
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    for (const auto& [stored, read] : {std::pair{0u, 30000u},
+                                       {1u, 1u},
+                                       {45000u, 45000u},
+                                       {CServerRecord::kMaxTimeout, CServerRecord::kMaxTimeout},
+                                       {CServerRecord::kMaxTimeout + 1, 30000u},
+                                       {0xFFFFFFFFu, 30000u}}) {
+        home.profile.WriteProfileInt(record.Section(), "Timeout", stored);
+        EXPECT_EQ(record.GetTimeout(), read) << stored;
+        EXPECT_EQ(record.Read().uTimeout, read) << stored;
+    }
+}
+
+TEST(ServerRecordTest, ConfirmedLogonIsStoredWithLoginRequired) {
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    record.WriteLogin("ann", "pw");
+    EXPECT_TRUE(record.GetLoginRequired());
+    EXPECT_EQ(record.GetLoginUser(), "ann");
+    EXPECT_EQ(record.GetLoginPassword(), "pw");
+    EXPECT_EQ(record.GetPort(), 119u) << "the other values stay absent";
+}
+
+// The hive folds ASCII case only: "News.Example.COM" and "news.example.com" share a key,
+// "Ä" and "ä" do not.
+TEST(ServerRecordTest, NamesDifferingInAsciiCaseShareOneRecord) {
+    EXPECT_TRUE(CServerRecord::SameRecord("News.Example.COM", "news.example.com"));
+    EXPECT_FALSE(CServerRecord::SameRecord("news.example.com", "news.example.co"));
+    EXPECT_FALSE(CServerRecord::SameRecord("\xC3\x84", "\xC3\xA4"));
+    ProfileHome home;
+    CServerRecord::Settings settings;
+    settings.uPort = 563;
+    CServerRecord(home.profile, "News.Example.COM").Write(settings);
+    EXPECT_EQ(CServerRecord(home.profile, "news.example.com").GetPort(), 563u);
+}
+
 TEST(ServerRecordTest, NamesThatWouldBendKeyOrFilePathsAreInvalid) {
     for (const char* name : {"news.example.com", "10.0.0.1", "News-Server_2"}) {
         EXPECT_TRUE(CServerRecord::IsValidName(name)) << name;

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+class QTcpServer;
+
 // What a scripted news server does on one connection, step by step. After the last
 // step it keeps reading (and recording) until the client closes.
 class Script {
@@ -37,8 +39,11 @@ class ScriptedServer {
   public:
     // Whether the server's writes go out at once or Nagle's algorithm may hold them.
     enum class Nagle { Off, On };
+    // Any free port, or a free one below 10000, which a four-digit port field can hold.
+    enum class Ports { Any, FourDigits };
 
-    explicit ScriptedServer(std::vector<Script> scripts, Nagle nagle = Nagle::Off);
+    explicit ScriptedServer(std::vector<Script> scripts, Nagle nagle = Nagle::Off,
+                            Ports ports = Ports::Any);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -49,15 +54,21 @@ class ScriptedServer {
     std::vector<std::string> Mismatches() const;
     // Waits until every script has run and its client has gone.
     bool WaitDone(int ms) const;
+    // How many steps have been run so far, over all connections: a client can tell from it
+    // whether the server has got past a step (a pause, say).
+    std::size_t StepsRun() const { return m_stepsRun; }
 
   private:
+    void Listen(QTcpServer& server) const;
     void Run(std::promise<quint16> port);
     void Record(std::size_t connection, const std::string& line);
     void Note(const std::string& mismatch);
 
     std::vector<Script> m_scripts;
     Nagle m_nagle;
+    Ports m_ports;
     quint16 m_port = 0;
+    std::atomic<std::size_t> m_stepsRun{0};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};
     mutable std::mutex m_mutex;

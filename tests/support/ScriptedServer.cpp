@@ -1,5 +1,6 @@
-#include "ScriptedServer.h"
+#include "support/ScriptedServer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -14,6 +15,9 @@ namespace {
 constexpr int kSlice = 20;          // ms between looks at the stop flag
 constexpr int kStepLimit = 10000;   // ms any one step may wait for the client
 constexpr int kAcceptLimit = 15000; // ms to wait for the next connection
+// The ports tried for Ports::FourDigits: above the ones that need privileges, below 10000.
+constexpr int kFourDigitFirst = 2000;
+constexpr int kFourDigitCount = 10000 - kFourDigitFirst;
 
 // Reads one CR LF line from a blocking socket; nothing when the client closed or the
 // time ran out.
@@ -74,8 +78,8 @@ Script& Script::Close() {
     return *this;
 }
 
-ScriptedServer::ScriptedServer(std::vector<Script> scripts, Nagle nagle)
-    : m_scripts(std::move(scripts)), m_nagle(nagle), m_received(m_scripts.size()) {
+ScriptedServer::ScriptedServer(std::vector<Script> scripts, Nagle nagle, Ports ports)
+    : m_scripts(std::move(scripts)), m_nagle(nagle), m_ports(ports), m_received(m_scripts.size()) {
     std::promise<quint16> port;
     std::future<quint16> ready = port.get_future();
     m_thread = std::thread([this, p = std::move(port)]() mutable { Run(std::move(p)); });
@@ -105,6 +109,20 @@ bool ScriptedServer::WaitDone(int ms) const {
     return m_done;
 }
 
+void ScriptedServer::Listen(QTcpServer& server) const {
+    if (m_ports == Ports::Any) {
+        server.listen(QHostAddress::LocalHost, 0);
+        return;
+    }
+    // Spread over the range so that test executables running side by side rarely collide.
+    const auto offset = static_cast<int>(QCoreApplication::applicationPid() % kFourDigitCount);
+    for (int i = 0; i < kFourDigitCount; ++i) {
+        const auto port = static_cast<quint16>(kFourDigitFirst + (offset + i) % kFourDigitCount);
+        if (server.listen(QHostAddress::LocalHost, port))
+            return;
+    }
+}
+
 void ScriptedServer::Record(std::size_t connection, const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_received[connection].push_back(line);
@@ -117,7 +135,7 @@ void ScriptedServer::Note(const std::string& mismatch) {
 
 void ScriptedServer::Run(std::promise<quint16> port) {
     QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
+    Listen(server);
     port.set_value(server.serverPort());
     for (std::size_t index = 0; index < m_scripts.size() && !m_stop; ++index) {
         QElapsedTimer waited;
@@ -157,6 +175,7 @@ void ScriptedServer::Run(std::promise<quint16> port) {
                 closed = true;
                 break;
             }
+            ++m_stepsRun;
         }
         // Whatever else the client sends is recorded until it goes away.
         while (!closed && !m_stop) {

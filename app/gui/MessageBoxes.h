@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+// A message box of the program: the application name as its title, the text (from the string
+// table) in plain text, and `details`, when given, as a second paragraph below it. Returns the
+// button chosen.
+QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        const QString& details = {});

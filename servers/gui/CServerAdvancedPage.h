@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/gui/CHelpPropertyPage.h"
+#include "servers/CServerRecord.h"
+
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+// The "Advanced" page of a news server's sheet: the port and the response timeout. The slider
+// offers three timeouts; a stored value it does not offer is kept until the slider is moved.
+// Apply stores the values into the settings it was given.
+class CServerAdvancedPage : public CHelpPropertyPage {
+    Q_OBJECT
+
+  public:
+    static constexpr uint32_t kTemplateId = 77;
+    static constexpr uint32_t kPortEdit = 1012;
+    static constexpr uint32_t kDefaultButton = 1014;
+    static constexpr uint32_t kTimeoutSlider = 1016;
+    static constexpr uint32_t kTimeoutText = 1017;
+    // The ports the page accepts.
+    static constexpr uint32_t kMinPort = 0;
+    static constexpr uint32_t kMaxPort = 9999;
+
+    explicit CServerAdvancedPage(CServerRecord::Settings& settings, QWidget* parent = nullptr);
+
+    bool Validate() override;
+    void Apply() override;
+
+  private:
+    void OnSliderMoved(int position);
+    void ShowTimeout(int position);
+    bool Refuse(const QString& message);
+
+    CServerRecord::Settings& m_settings;
+    uint32_t m_nTimeout;
+    QLineEdit* m_pPort;
+    QSlider* m_pSlider;
+    QLabel* m_pTimeoutText;
+};
