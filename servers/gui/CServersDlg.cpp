@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/DialogButtons.h"
