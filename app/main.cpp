@@ -48,17 +48,25 @@ int RunHeadless(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupLi
     return status;
 }
 
+// Qt's own event dispatcher does not wake itself through a pipe each time a socket notifier
+// is switched on or off, which the connection does for every read. Only the GTK platform
+// theme needs the GLib main loop (its native dialogs run in it), and never without a display.
+void PreferQtEventDispatcher(bool headless) {
+    if (qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        return;
+    if (!headless && qEnvironmentVariable("QT_QPA_PLATFORMTHEME")
+                         .contains(QLatin1String("gtk"), Qt::CaseInsensitive))
+        return;
+    qputenv("QT_NO_GLIB", "1");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const CMainCommandLineInfo commandLine = CMainCommandLineInfo::Parse(argc, argv);
+    PreferQtEventDispatcher(commandLine.m_bHeadless);
     if (!commandLine.m_bHeadless)
         return RunWindow(commandLine, argc, argv);
-    // Without a display nothing needs the GLib main loop, and Qt's own event dispatcher does
-    // not wake itself through a pipe each time a socket notifier is switched on or off, which
-    // the connection does for every read.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
     QCoreApplication qtApp(argc, argv);
     QCoreApplication::setApplicationName(
         QString::fromStdString(CStringTable::Load(ids::kApplicationName)));

@@ -27,10 +27,14 @@
 #include "mainwnd/CStatusWnd.h"
 #include "nntp/CLogonPrompt.h"
 #include "options/CSettings.h"
+#include "options/gui/CKillFileDlg.h"
+#include "options/gui/COptionsSheet.h"
 #include "platform/CProfile.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 #include "servers/CGroupTable.h"
+#include "servers/gui/CNewsgroupsDlg.h"
+#include "servers/gui/CServersDlg.h"
 
 namespace {
 
@@ -109,14 +113,14 @@ void CMainFrame::CreateCommands() {
         [this] { ToggleRun(1); }, idle);
     table.Add(
         kNewsgroups, QStringLiteral("&Newsgroups...\tCtrl+N"),
-        QStringLiteral(":/icons/newsgroups.svg"), [this] { NotBuiltYet("Newsgroups"); },
+        QStringLiteral(":/icons/newsgroups.svg"), [this] { ShowNewsgroups(); },
         [this] { return !IsRunning() && !g_serverTables.empty(); });
     table.Add(
         kServers, QStringLiteral("Ser&vers...\tCtrl+V"), QStringLiteral(":/icons/servers.svg"),
-        [this] { NotBuiltYet("Servers"); }, idle);
+        [this] { ShowServers(); }, idle);
     table.Add(
         kKills, QStringLiteral("&Kills...\tCtrl+K"), QStringLiteral(":/icons/kills.svg"),
-        [this] { NotBuiltYet("Kill File"); }, idle);
+        [this] { ShowKillFile(); }, idle);
     table.Add(
         kCatchUpCurrentGroup, QStringLiteral("&Catch-up Current Group"),
         QStringLiteral(":/icons/catchup-group.svg"), [this] { m_pRun->CatchUpCurrentGroup(); },
@@ -132,7 +136,7 @@ void CMainFrame::CreateCommands() {
         QStringLiteral(":/icons/kill-subject.svg"), [this] { AddKillRule(1); }, selected);
     table.Add(
         kOptions, QStringLiteral("&Options..."), QStringLiteral(":/icons/options.svg"),
-        [this] { NotBuiltYet("Options"); }, idle);
+        [this] { ShowOptions(); }, idle);
     table.Add(kExit, QStringLiteral("E&xit"), QStringLiteral(":/icons/exit.svg"),
               [this] { close(); });
     table.Add(
@@ -243,12 +247,28 @@ void CMainFrame::AddKillRule(int field) {
     m_pLogList->AddMessage(ids::kAddingKillRule + static_cast<unsigned>(field), text);
 }
 
-void CMainFrame::NotBuiltYet(const QString& what) {
-    QMessageBox::information(
-        this, MainTitle(),
-        QStringLiteral("The %1 dialog is not built yet. Until it is, set this up in the settings "
-                       "file as the README's \"Configuring without the window\" says.")
-            .arg(what));
+void CMainFrame::ShowNewsgroups() {
+    CNewsgroupsDlg dialog(m_app.Profile(), this);
+    dialog.exec();
+    SaveAfterDialog();
+}
+
+void CMainFrame::ShowServers() {
+    CServersDlg dialog(m_app.Profile(), this);
+    dialog.exec();
+    SaveAfterDialog();
+}
+
+void CMainFrame::ShowKillFile() {
+    CKillFileDlg dialog(m_app.KillRules(), this);
+    dialog.exec();
+    SaveAfterDialog();
+}
+
+void CMainFrame::ShowOptions() {
+    COptionsSheet sheet(m_app.Settings(), m_app.Hive(), this);
+    if (sheet.exec() == QDialog::Accepted)
+        SaveAfterDialog();
 }
 
 void CMainFrame::SaveAfterDialog() {

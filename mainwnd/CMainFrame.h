@@ -91,7 +91,10 @@ class CMainFrame : public QMainWindow, public IRunHost {
     void WatchMenu(QMenu* menu);
     void ToggleRun(int mode);
     void AddKillRule(int field);
-    void NotBuiltYet(const QString& what);
+    void ShowNewsgroups();
+    void ShowServers();
+    void ShowKillFile();
+    void ShowOptions();
     // After a dialog: every setting, then the .newsrc of the server the last run used (found
     // by name, so a table a dialog replaced or removed is never reached through a stale
     // pointer), without backup.

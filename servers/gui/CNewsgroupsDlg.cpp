@@ -201,7 +201,7 @@ void CNewsgroupsDlg::Arrange(QWidget* servers, QWidget* filter, QWidget* tabs, Q
     auto* layout = new QGridLayout(this);
     layout->addWidget(BuddyLabel("&News servers:", servers, this), 0, 0);
     layout->addWidget(servers, 1, 0, 3, 1);
-    layout->addWidget(BuddyLabel("&Display newsgourps which contain:", filter, this), 0, 1);
+    layout->addWidget(BuddyLabel("&Display newsgroups which contain:", filter, this), 0, 1);
     layout->addWidget(filter, 1, 1);
     auto* list = new QVBoxLayout;
     list->setSpacing(0);

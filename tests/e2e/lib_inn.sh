@@ -32,6 +32,19 @@ for s in socks:
 print(*(s.getsockname()[1] for s in socks))' "${1:-1}"
 }
 
+# A free port of four digits on 127.0.0.1, for a field that takes no more (the server pages').
+inn_free_short_port() {
+    python3 -c 'import random, socket
+for _ in range(500):
+    port = random.randint(2000, 9999)
+    try:
+        socket.socket().bind(("127.0.0.1", port))
+    except OSError:
+        continue
+    print(port)
+    break'
+}
+
 # Waits until PORT answers with an NNTP greeting (2xx), at most about 10 s.
 inn_wait_greeting() {
     local port=$1 line i

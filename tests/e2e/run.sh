@@ -482,6 +482,41 @@ for value in m_rcNormal.left m_uShow nSplitTop nFileNameWidth; do
     check "the window saves \"$value\"" grep -q "\"$value\"" "$HOME6/HKCU.reg"
 done
 
+echo "== set up through the dialogs only, then extract in the window"
+# A fresh home with no hive file: the driver adds the server, subscribes the test group with
+# the filter, writes the kill rules and sets the options as a user would, then extracts. The
+# result must equal that of the hand-written twin run headless above.
+GW_DRIVER=$(dirname "$GW_BINARY")/tests/gw_dialog_driver
+# The port field of the server pages takes four digits: a relay on such a port leads to INN2.
+DLG_PORT=$(inn_free_short_port)
+python3 "$HERE/slow_proxy.py" "$DLG_PORT" "$INN_READ_PORT" 0 120 >"$WORK/dlg-proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/dlg-proxy.out" || abort "the relay did not start"
+HOME9=$WORK/home9
+mkdir -p "$HOME9"
+rm -f "$INSTANCE_SOCKET"
+GLEANWICK_HOME=$HOME9 QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" "$GW_DRIVER" \
+    "$GW_SERVER" "$DLG_PORT" "$TEST_GROUP" "$HOME9/Decodes" 50 >"$WORK/run14.out" 2>&1
+rc=$?
+check_context "$WORK/run14.out"
+check_eq "the dialog-driven window ends with status 0" 0 "$rc"
+check_eq "the dialog-driven window decodes what the headless run decodes" \
+    "$(decoded_list "$HOME6H/Decodes")" "$(decoded_list "$HOME9/Decodes")"
+for f in single.bin multi.bin b.jpg d.png late.bin; do
+    check_same "$f decoded byte for byte after the dialogs" "$ORIG/$f" "$HOME9/Decodes/$f"
+done
+check_eq "the test group's .newsrc line equals the headless run's" \
+    "$(grep "^$TEST_GROUP[:!]" "$HOME6H/$GW_SERVER.newsrc")" \
+    "$(grep "^$TEST_GROUP[:!]" "$HOME9/$GW_SERVER.newsrc")"
+check "the full group list was fetched for the new server" \
+    grep -q "^$OTHER_GROUP! " "$HOME9/$GW_SERVER.newsrc"
+check_eq "the kill file holds the rules typed in the dialog" "$(printf '0,*@spam.test>\n2,*.exe')" \
+    "$(tr -d '\r' <"$HOME9/Gleanwick.killfile")"
+for value in '"Port"=dword:'"$(printf %08x "$DLG_PORT")" '"image"=dword:00000001' \
+    '"application"=dword:00000001' '"m_uMinLines"=dword:00000032'; do
+    check "the hive holds $value" grep -qF "$value" "$HOME9/HKCU.reg"
+done
+
 if [[ -n ${GW_E2E_SCREENSHOT:-} ]]; then
     echo "== screenshot of the window during a run"
     HOME8=$WORK/home8

@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,6 +12,7 @@
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gmock/gmock.h>
@@ -371,6 +373,59 @@ TEST_F(MainFrameTest, ExitWhenCompleteClosesTheWindowAfterExtractComplete) {
     // The posted exit command closes the window.
     EXPECT_TRUE(QTest::qWaitFor([this] { return !frame->isVisible(); }, 2000));
     EXPECT_EQ(LogLines().back(), "Extract Complete");
+}
+
+// Closes the modal dialog the next command opens, with OK or Cancel.
+void CloseNextDialog(bool accept) {
+    QTimer::singleShot(0, [accept] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        accept ? dialog->accept() : dialog->reject();
+    });
+}
+
+TEST_F(MainFrameTest, EachDialogSavesTheSettingsAndTheLastRunsNewsrcWithoutBackup) {
+    Start({"news.example"}, "\"m_bBackupNewsrc\"=dword:00000001\n");
+    StartRunThatWaits();
+    StopRun();
+    CGroupTable* table = FindServerTable("news.example");
+    ASSERT_NE(table, nullptr);
+    for (const unsigned id : {F::kKills, F::kNewsgroups, F::kServers}) {
+        table->GetAt(0).subscribed = !table->GetAt(0).subscribed;
+        app.KillRules().push_back({1, "spam" + std::to_string(id)});
+        CloseNextDialog(false);
+        ASSERT_TRUE(frame->Commands().Execute(id)) << id;
+        EXPECT_NE(home.Read("Gleanwick.killfile").find("1,spam" + std::to_string(id)),
+                  std::string::npos)
+            << id;
+        EXPECT_EQ(home.Read("news.example.newsrc")
+                      .rfind(table->GetAt(0).subscribed ? "alt.bin:" : "alt.bin!", 0),
+                  0u)
+            << id;
+    }
+    EXPECT_FALSE(home.Exists("news.example.newsrc.backup"));
+}
+
+TEST_F(MainFrameTest, TheOptionsSheetSavesOnlyWhenClosedWithOk) {
+    Start({"news.example"});
+    app.KillRules().push_back({0, "troll"});
+    CloseNextDialog(false);
+    ASSERT_TRUE(frame->Commands().Execute(F::kOptions));
+    EXPECT_FALSE(home.Exists("Gleanwick.killfile"));
+    CloseNextDialog(true);
+    ASSERT_TRUE(frame->Commands().Execute(F::kOptions));
+    EXPECT_EQ(home.Read("Gleanwick.killfile"), "0,troll\n");
+}
+
+TEST_F(MainFrameTest, ASaveAfterTheLastRunsServerWasRemovedSavesTheSettingsOnly) {
+    Start({"news.example"});
+    StartRunThatWaits();
+    StopRun();
+    g_serverTables.clear();
+    app.KillRules().push_back({2, "*.exe"});
+    CloseNextDialog(false);
+    ASSERT_TRUE(frame->Commands().Execute(F::kServers));
+    EXPECT_EQ(home.Read("Gleanwick.killfile"), "2,*.exe\n");
 }
 
 } // namespace
