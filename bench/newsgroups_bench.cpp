@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/gui/HelpIds.h"
+#include "bench/BenchFigures.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
@@ -37,17 +38,6 @@ constexpr int kRounds = 5;
 constexpr int kSelected = 1000;
 constexpr const char* kServer = "bench.example.com";
 constexpr const char* kFilter = "sounds.linux";
-
-double CpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-struct Figures {
-    double wallMs = 1e30;
-    double cpuMs = 1e30;
-};
 
 // Counts the paints of a widget.
 class PaintCounter : public QObject {
@@ -99,8 +89,7 @@ class Bench {
             m_counter.WaitForPaint(paints);
             const std::chrono::duration<double, std::milli> took =
                 std::chrono::steady_clock::now() - start;
-            best.wallMs = std::min(best.wallMs, took.count());
-            best.cpuMs = std::min(best.cpuMs, CpuMs() - cpuStart);
+            best.Keep(took.count(), CpuMs() - cpuStart);
         }
         return best;
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
@@ -42,19 +43,6 @@ std::vector<std::string> MakeNames() {
     return names;
 }
 
-double CpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-// Best wall-clock and best CPU time of several rounds: on a busy machine the CPU time
-// is the steadier figure.
-struct Figures {
-    double wallMs = 1e30;
-    double cpuMs = 1e30;
-};
-
 Figures Best(const std::function<void()>& run) {
     Figures best;
     for (int round = 0; round < kRounds; ++round) {
@@ -63,8 +51,7 @@ Figures Best(const std::function<void()>& run) {
         run();
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
-        best.wallMs = std::min(best.wallMs, took.count());
-        best.cpuMs = std::min(best.cpuMs, CpuMs() - cpuStart);
+        best.Keep(took.count(), CpuMs() - cpuStart);
     }
     return best;
 }
