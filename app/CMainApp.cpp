@@ -4,6 +4,8 @@
 
 #include "app/SettingsMigration.h"
 #include "app/SystemInformation.h"
+#include "engine/OutputFile.h"
+#include "options/CAtomicFileWriter.h"
 #include "options/CKillFile.h"
 #include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
@@ -26,6 +28,17 @@ void CMainApp::InitInstance(int debugLevel) {
     InitDiagnostics(debugLevel);
     LoadServerTables();
     LoadOptions();
+    RemoveLeftovers();
+}
+
+// A process killed while it wrote a file leaves a temporary file behind; only names made by
+// our own writers are removed.
+void CMainApp::RemoveLeftovers() {
+    CHive::RemoveLeftovers(HiveFilePath());
+    CAtomicFileWriter::RemoveLeftovers(m_strKillFilePath);
+    for (const std::unique_ptr<CGroupTable>& table : g_serverTables)
+        CAtomicFileWriter::RemoveLeftovers(table->GetNewsrcPath());
+    OutputFile::RemoveLeftovers(m_settings.m_DecodeDir);
 }
 
 void CMainApp::InitProfile() {

@@ -67,6 +67,7 @@ class CMainApp {
     bool HasLoadFailures() const { return m_bLoadFailed; }
 
   private:
+    void RemoveLeftovers();
     void Report(const std::string& message);
     void ReportLoadFailure(const std::string& server, const std::string& reason);
     bool SaveServerTables();

@@ -1,7 +1,6 @@
 #include "engine/CExtractionRun.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 #include <optional>
 
@@ -925,17 +924,17 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
     return true;
 }
 
-// Closes a completely decoded file. Data that could not be flushed makes it a failed decode.
+// Closes a completely decoded file under its final name. Data that could not be written makes
+// it a failed decode.
 void CExtractionRun::FinishOutputFile() {
-    const std::string path = m_output.Path();
     const bool handedOver = HandOverDecoded(0);
-    if (m_output.Close() && handedOver)
+    if (handedOver && m_output.Close())
         return;
     LogMessage(ids::kDecodeError, m_strFileName);
-    if (m_settings.m_bDeleteFails) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
+    if (m_settings.m_bDeleteFails)
+        m_output.CloseAndDelete();
+    else
+        m_output.Keep();
 }
 
 // Closes the output file of a failed decode, deleting it when failed files are not kept.
@@ -948,7 +947,7 @@ void CExtractionRun::CloseOutputFile(bool failed) {
         return;
     }
     HandOverDecoded(0);
-    m_output.Close();
+    m_output.Keep();
 }
 
 // Writes the decoded bytes held back once they reach `atLeast` bytes; false when the write

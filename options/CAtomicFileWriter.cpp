@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/TempSiblings.h"
+
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
@@ -53,8 +55,12 @@ void SyncFolder(const std::string& path) {
 
 } // namespace
 
+std::size_t CAtomicFileWriter::RemoveLeftovers(const std::string& path) {
+    return RemoveTempSiblings(ResolveLink(path));
+}
+
 CAtomicFileWriter::CAtomicFileWriter(std::string path)
-    : m_strPath(ResolveLink(std::move(path))), m_strTempPath(m_strPath + ".XXXXXX") {
+    : m_strPath(ResolveLink(std::move(path))), m_strTempPath(TempSiblingTemplate(m_strPath)) {
     m_fd = ::mkostemp(m_strTempPath.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_strTempPath.clear();

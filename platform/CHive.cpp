@@ -1,6 +1,7 @@
 #include "platform/CHive.h"
 
 #include "platform/CRegText.h"
+#include "platform/TempSiblings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -448,6 +449,10 @@ bool CHive::SetAside(const std::string& reason) {
     return true;
 }
 
+std::size_t CHive::RemoveLeftovers(const std::string& path) {
+    return RemoveTempSiblings(path);
+}
+
 bool CHive::Save() {
     if (!m_bModified) {
         return true;
@@ -459,7 +464,7 @@ bool CHive::Save() {
         return false;
     }
     const std::string folder = Folder(m_strPath);
-    std::string temp = m_strPath + ".tmp-XXXXXX";
+    std::string temp = TempSiblingTemplate(m_strPath);
     int fd = -1;
     if (MakeFolders(folder)) {
         fd = mkstemp(temp.data());

@@ -68,6 +68,29 @@ TEST_F(StartupShutdown, LoadsEverythingAndWritesItBackWithANewsrcBackup) {
     EXPECT_TRUE(again.ExitInstance());
 }
 
+TEST_F(StartupShutdown, TemporaryFilesOfAKilledProcessAreRemovedAtTheNextStart) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    home.Write("news.test.newsrc", "alt.bin: 5\n");
+    const std::vector<std::string> leftovers = {
+        "HKCU.reg.tmp-Ab12Cd", "news.test.newsrc.tmp-xY34zW", "Gleanwick.killfile.tmp-000000",
+        "Decodes/.gleanwick-Qq11Rr.part"};
+    // Names that merely look alike, and the backup, are the user's.
+    const std::vector<std::string> kept = {"news.test.newsrc.backup", "news.test.newsrc.tmp-1",
+                                           "HKCU.reg.old", "Decodes/pic.jpg"};
+    std::filesystem::create_directories(home / "Decodes");
+    for (const std::string& name : leftovers)
+        home.Write(name, "x");
+    for (const std::string& name : kept)
+        home.Write(name, "x");
+    CMainApp app(err);
+    app.InitInstance(0);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(home.Exists(name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(home.Exists(name)) << name;
+    app.ExitInstance();
+}
+
 TEST_F(StartupShutdown, NoBackupWhenTheSettingIsOff) {
     home.Write("HKCU.reg", HiveText({"news.test"}, "\"m_bBackupNewsrc\"=dword:00000000\n"));
     home.Write("news.test.newsrc", "alt.test: 5\n");

@@ -335,7 +335,11 @@ TEST_F(RunDecodeTest, HeldBackBytesAreWrittenWhileTheServerIsAwaited) {
         Part(1, parts[0]);
         server.Expect("BODY 2").Then([&] {
             run->OnIdle();
-            seenAfterFirst = ReadFile(DecodePath("set.bin"));
+            // Until the set is complete its file has a temporary name only.
+            EXPECT_FALSE(std::filesystem::exists(DecodePath("set.bin")));
+            const std::vector<std::string> partFiles = PartFilePaths();
+            ASSERT_EQ(partFiles.size(), 1u);
+            seenAfterFirst = ReadFile(partFiles[0]);
         });
     };
 
