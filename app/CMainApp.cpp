@@ -123,7 +123,7 @@ bool CMainApp::SaveServerTables() {
     bool saved = true;
     for (const auto& table : g_serverTables) {
         try {
-            table->Save(true);
+            table->Save();
         } catch (const std::exception& e) {
             // The other servers are still written.
             Report("Unable to save " + table->GetNewsrcPath() + ": " + e.what());

@@ -306,7 +306,7 @@ void CExtractionRun::NextGroup() {
     FinishGroup();
     m_host.SaveSettings();
     try {
-        m_pServer->Save(false);
+        m_pServer->Save();
     } catch (const std::exception& e) {
         // The positions stay in memory and are written by the next save.
         DebugTrace(1, "Saving the newsrc of %s failed: %s\n", ServerName().c_str(), e.what());

@@ -132,8 +132,10 @@ void CAtomicFileWriter::KeepBackup(const std::string& backupPath) const {
         }
         return;
     }
-    if (errno != ENOENT) {
-        // A file system without hard links: move the old file aside instead.
+    struct stat old {};
+    if (errno != ENOENT && ::lstat(m_strPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // A file system without hard links: move the old file aside instead (never a folder
+        // that stands where the file should be).
         ::rename(m_strPath.c_str(), backupPath.c_str());
     }
 }

@@ -194,10 +194,10 @@ void CGroupTable::Load() {
     }
 }
 
-void CGroupTable::Save(bool backup) {
+void CGroupTable::Save() {
     const std::string path = GetNewsrcPath();
     const bool keepBackup =
-        backup && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
+        !m_bReplaced && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
     CAtomicFileWriter writer(path);
     std::string line;
     for (std::size_t i = 0; i < GetCount(); ++i) {
@@ -211,6 +211,7 @@ void CGroupTable::Save(bool backup) {
         writer.Write(line);
     }
     writer.Commit(keepBackup ? path + ".backup" : std::string());
+    m_bReplaced = true;
 }
 
 bool CGroupTable::HasSubscribedGroups() const {
@@ -340,6 +341,8 @@ IGroupListHost& CGroupTable::ListHost() const {
 }
 
 void CGroupTable::FetchFullList(const CGroupTable* previous) {
+    if (previous != nullptr)
+        m_bReplaced = previous->m_bReplaced;
     IGroupListHost& host = ListHost();
     FetchSession session(host, true);
     session.m_pProgress = host.MakeProgress(m_strName);

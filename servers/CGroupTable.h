@@ -25,9 +25,11 @@ class CGroupTable {
     // Reads the .newsrc file, or fetches the full list when it cannot be opened
     // (the fetch's exceptions reach the caller).
     void Load();
-    // Replaces the .newsrc file; with `backup` and "m_bBackupNewsrc" on, the old file
-    // is kept as path + ".backup". Throws std::runtime_error when it cannot be written.
-    void Save(bool backup);
+    // Replaces the .newsrc file. With "m_bBackupNewsrc" on, the first replacement in this
+    // process keeps the file as it was as path + ".backup"; later ones leave that backup alone,
+    // so that it holds the state from before this process changed anything. Throws
+    // std::runtime_error when the file cannot be written.
+    void Save();
     std::string GetNewsrcPath();
     bool HasSubscribedGroups() const;
     // The record named exactly `name`, searched from near `hint` (-1: none), or null.
@@ -59,6 +61,9 @@ class CGroupTable {
     // Whether the names ascend (equal neighbours allowed). Searches then take shortcuts
     // that give the same results as the probing scans, which serve any other order.
     bool m_bInNameOrder = true;
+    // Whether this process replaced the file already (then its backup is taken); a table that
+    // replaces another one for the same server (Reset List) takes this over.
+    bool m_bReplaced = false;
 };
 
 // The process-wide list of tables, in registry enumeration order.

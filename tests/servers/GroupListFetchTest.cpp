@@ -291,4 +291,15 @@ TEST_F(GroupListFetchTest, WithoutAConnectionLayerFetchesFail) {
     EXPECT_THROW(table.FetchNewGroups(), CConnectionException);
 }
 
+TEST_F(GroupListFetchTest, ATableThatReplacesAnotherKeepsTheBackupThatOneTook) {
+    WriteFile(table.GetNewsrcPath(), "before: 1\n");
+    table.Append(std::make_unique<GroupRecord>(GroupRecord{2, false, true, "alt.group0000", {}}));
+    table.Save();
+    script.lines = ListReply(1);
+    CGroupTable reset(home.profile, kServer);
+    reset.FetchFullList(&table);
+    reset.Save();
+    EXPECT_EQ(ReadFile(table.GetNewsrcPath() + ".backup"), "before: 1\n");
+}
+
 } // namespace
