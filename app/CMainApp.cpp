@@ -59,7 +59,13 @@ void CMainApp::InitDiagnostics(int debugLevel) {
 
 void CMainApp::LoadOptions() {
     m_settings.Load(m_profile);
-    CKillFile::Read(m_strKillFilePath, m_killRules);
+    std::string error;
+    if (!CKillFile::Read(m_strKillFilePath, m_killRules, &error)) {
+        // Its rules are the user's: it is left as it is for this process.
+        m_bKillFileUnreadable = true;
+        Report("Unable to read the kill rules from " + m_strKillFilePath + ": " + error +
+               "; the file is left as it is");
+    }
 }
 
 void CMainApp::LoadServerTables() {
@@ -97,7 +103,7 @@ bool CMainApp::SaveSettings() {
     m_settings.Save(m_profile);
     bool saved = true;
     std::string error;
-    if (!CKillFile::Write(m_strKillFilePath, m_killRules, &error)) {
+    if (!m_bKillFileUnreadable && !CKillFile::Write(m_strKillFilePath, m_killRules, &error)) {
         // The rules stay in memory; the next save tries again.
         Report("Unable to save the kill rules to " + m_strKillFilePath + ": " + error);
         m_bSaveFailed = true;

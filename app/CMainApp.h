@@ -83,6 +83,7 @@ class CMainApp {
     CProfile m_profile{m_hive};
     CSettings m_settings;
     std::vector<KillRule> m_killRules;
+    bool m_bKillFileUnreadable = false;
     bool m_bStarted = false;
     bool m_bSaveFailed = false;
     bool m_bLoadFailed = false;

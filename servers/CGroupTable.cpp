@@ -1,8 +1,11 @@
 #include "servers/CGroupTable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 #include "options/CAtomicFileWriter.h"
 #include "options/CSettings.h"
@@ -175,8 +178,11 @@ std::string CGroupTable::GetNewsrcPath() {
 }
 
 void CGroupTable::Load() {
-    std::ifstream in(GetNewsrcPath(), std::ios::binary);
+    const std::string path = GetNewsrcPath();
+    std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
+        if (errno != ENOENT)
+            KeepUnreadableFile(path, errno);
         FetchFullList(nullptr);
         return;
     }
@@ -192,9 +198,20 @@ void CGroupTable::Load() {
         }
         Append(std::move(record));
     }
+    if (in.bad())
+        KeepUnreadableFile(path, errno);
+}
+
+// The user's subscriptions and positions are in that file: it is never replaced by whatever
+// this process has instead.
+void CGroupTable::KeepUnreadableFile(const std::string& path, int error) {
+    m_bKeepFile = true;
+    throw std::runtime_error("cannot read " + path + ": " + std::strerror(error));
 }
 
 void CGroupTable::Save() {
+    if (m_bKeepFile || m_bListIncomplete)
+        return;
     const std::string path = GetNewsrcPath();
     const bool keepBackup =
         !m_bReplaced && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
@@ -348,6 +365,9 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
     session.m_pProgress = host.MakeProgress(m_strName);
     session.m_pConnection = host.MakeConnection(m_strName);
     IBlockingConnection& connection = *session.m_pConnection;
+    // Until the list has ended (or the user stopped it), what was received stays for this
+    // process but is not stored as the server's list: the next start fetches it again.
+    m_bListIncomplete = true;
     connection.Connect();
     connection.SendLine("LIST");
     connection.ExpectCode(215);
@@ -363,6 +383,7 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
         AddListLine(line, previous);
         line = connection.ReadLine();
     }
+    m_bListIncomplete = false;
     m_bListFetched = true;
     CServerRecord(m_profile, m_strName).WriteLastUpdate();
 }

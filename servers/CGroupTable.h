@@ -22,13 +22,15 @@ class CGroupTable {
     std::string m_strName;
     bool m_bListFetched = false;
 
-    // Reads the .newsrc file, or fetches the full list when it cannot be opened
-    // (the fetch's exceptions reach the caller).
+    // Reads the .newsrc file, or fetches the full list when there is none (the fetch's
+    // exceptions reach the caller). A file that exists but cannot be read throws
+    // std::runtime_error and is never replaced by this table.
     void Load();
-    // Replaces the .newsrc file. With "m_bBackupNewsrc" on, the first replacement in this
-    // process keeps the file as it was as path + ".backup"; later ones leave that backup alone,
-    // so that it holds the state from before this process changed anything. Throws
-    // std::runtime_error when the file cannot be written.
+    // Replaces the .newsrc file, unless it must stay (see Load; and while the table holds a
+    // group list that ended early through a failure, which the next start fetches again). With
+    // "m_bBackupNewsrc" on, the first replacement in this process keeps the file as it was as path
+    // + ".backup"; later ones leave that backup alone, so that it holds the state from before this
+    // process changed anything. Throws std::runtime_error when the file cannot be written.
     void Save();
     std::string GetNewsrcPath();
     bool HasSubscribedGroups() const;
@@ -55,12 +57,17 @@ class CGroupTable {
     GroupRecord* FindInNameOrder(std::string_view name, std::size_t start) const;
     GroupRecord* ProbedFind(std::string_view name, std::size_t start) const;
     IGroupListHost& ListHost() const;
+    [[noreturn]] void KeepUnreadableFile(const std::string& path, int error);
 
     CProfile& m_profile;
     CGroupRecordList m_records;
     // Whether the names ascend (equal neighbours allowed). Searches then take shortcuts
     // that give the same results as the probing scans, which serve any other order.
     bool m_bInNameOrder = true;
+    // Whether the .newsrc file exists but could not be read: it is never replaced.
+    bool m_bKeepFile = false;
+    // Whether the table holds a group list that a failure ended early.
+    bool m_bListIncomplete = false;
     // Whether this process replaced the file already (then its backup is taken); a table that
     // replaces another one for the same server (Reset List) takes this over.
     bool m_bReplaced = false;

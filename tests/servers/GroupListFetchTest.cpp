@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"
@@ -300,6 +302,32 @@ TEST_F(GroupListFetchTest, ATableThatReplacesAnotherKeepsTheBackupThatOneTook) {
     reset.FetchFullList(&table);
     reset.Save();
     EXPECT_EQ(ReadFile(table.GetNewsrcPath() + ".backup"), "before: 1\n");
+}
+
+TEST_F(GroupListFetchTest, AListCutByAFailureIsKeptButNotStoredUnlikeOneTheUserStopped) {
+    script.lines = ListReply(250);
+    script.failAtRead = 120;
+    EXPECT_ANY_THROW(table.FetchFullList(nullptr));
+    EXPECT_GT(table.GetCount(), 0u);
+    table.Save();
+    EXPECT_FALSE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    // The same table fetched again in full is stored.
+    script = Script{};
+    script.lines = ListReply(3);
+    table.FetchFullList(nullptr);
+    table.Save();
+    EXPECT_TRUE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    CGroupTable stopped(home.profile, "stopped.example");
+    script = Script{};
+    script.lines = ListReply(250);
+    script.cancelAtPump = 50;
+    stopped.FetchFullList(nullptr);
+    stopped.Save();
+    const std::string stored = ReadFile(stopped.GetNewsrcPath());
+    EXPECT_EQ(static_cast<std::size_t>(std::count(stored.begin(), stored.end(), '\n')),
+              stopped.GetCount());
 }
 
 } // namespace
