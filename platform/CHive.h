@@ -82,6 +82,7 @@ class CHive {
     bool DeleteValue(std::string_view key, std::string_view name);
 
   private:
+    static void KeepPrivate(const std::string& path);
     struct Node;
 
     Node* Find(std::string_view key) const;

@@ -85,7 +85,9 @@ std::unique_ptr<GroupRecord> ParseNewsrcLine(std::string_view line) {
         end = line.find_first_of(kBlanks, begin);
     }
     const std::string_view name = Trim(line.substr(begin, end - begin));
-    if (name.empty()) {
+    // A carriage return left inside a hand-edited name would end the GROUP command early and
+    // send the rest to the server as a command of its own; no group is named so.
+    if (name.empty() || name.find('\r') != std::string_view::npos) {
         return nullptr;
     }
     auto record = std::make_unique<GroupRecord>();

@@ -74,6 +74,10 @@ TEST_F(NewsrcTest, CrLfAcceptedAndLfWritten) {
     ASSERT_EQ(table->GetCount(), 2u);
     EXPECT_EQ(table->GetAt(0).pending, std::vector<uint32_t>{4});
     EXPECT_EQ(SaveText(*table), "alt.a: 10 4\nalt.b! 3\n");
+    // A lone CR inside a name is no group: it would split the command sent for it.
+    auto edited = LoadText("alt.a: 1\nalt.x\rQUIT: 2\nalt.b: 3\n");
+    ASSERT_EQ(edited->GetCount(), 2u);
+    EXPECT_EQ(edited->GetAt(1).name, "alt.b");
 }
 
 TEST_F(NewsrcTest, IncompleteLinesKeepTheirGroupAndEmptyLinesAreSkipped) {
