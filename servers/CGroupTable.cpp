@@ -34,6 +34,9 @@ constexpr std::string_view kMarks = "!:";
 constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUnstorable = "!:\r\n";
 constexpr std::size_t kProbeStride = 1000;
+// Several times the largest group list of any real server, and still well inside the memory a
+// desktop program may take: a list that goes on past it is refused rather than kept.
+constexpr std::size_t kMaxListGroups = 500000;
 constexpr std::size_t kMinInsertStep = 100;
 
 // A signed decimal prefix ("-1", "12abc", "" -> 0), kept modulo 2^32 like the
@@ -352,6 +355,11 @@ void CGroupTable::AddListLine(std::string_view line, const CGroupTable* previous
     InsertOrdered(std::move(record));
 }
 
+void CGroupTable::RefuseEndlessList() const {
+    throw std::runtime_error("the group list of " + m_strName + " goes on past " +
+                             std::to_string(kMaxListGroups) + " groups; it is not kept");
+}
+
 IGroupListHost& CGroupTable::ListHost() const {
     if (!s_pListHost) {
         throw CConnectionException("no connection layer to fetch the group list of " + m_strName);
@@ -382,6 +390,11 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
         if (counter % 100 == 0) {
             session.m_pProgress->SetCounterText(CounterText(stem, counter));
         }
+        if (static_cast<std::size_t>(counter) == kMaxListGroups) {
+            m_records = CGroupRecordList();
+            m_bInNameOrder = true;
+            RefuseEndlessList();
+        }
         AddListLine(line, previous);
         line = connection.ReadLine();
     }
@@ -405,14 +418,18 @@ void CGroupTable::FetchNewGroups() {
     connection.SendLine(command);
     connection.ExpectCode(231);
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
-    std::string line = connection.ReadLine();
-    for (int counter = 0; line != "."; ++counter) {
-        if (counter % 100 == 0) {
-            session.m_pProgress->SetCounterText(CounterText(stem, counter));
+    // The whole reply first: a reply that goes on without end leaves the table as it was.
+    std::vector<std::string> lines;
+    for (std::string line = connection.ReadLine(); line != "."; line = connection.ReadLine()) {
+        if (lines.size() % 100 == 0) {
+            session.m_pProgress->SetCounterText(CounterText(stem, static_cast<int>(lines.size())));
         }
-        AddListLine(line, this);
-        line = connection.ReadLine();
+        if (lines.size() == kMaxListGroups)
+            RefuseEndlessList();
+        lines.push_back(std::move(line));
     }
+    for (const std::string& line : lines)
+        AddListLine(line, this);
     m_bListFetched = true;
     server.WriteLastUpdate();
 }

@@ -58,6 +58,7 @@ class CGroupTable {
     GroupRecord* ProbedFind(std::string_view name, std::size_t start) const;
     IGroupListHost& ListHost() const;
     [[noreturn]] void KeepUnreadableFile(const std::string& path, int error);
+    [[noreturn]] void RefuseEndlessList() const;
 
     CProfile& m_profile;
     CGroupRecordList m_records;

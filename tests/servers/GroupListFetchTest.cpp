@@ -330,4 +330,29 @@ TEST_F(GroupListFetchTest, AListCutByAFailureIsKeptButNotStoredUnlikeOneTheUserS
               stopped.GetCount());
 }
 
+TEST_F(GroupListFetchTest, AListThatGoesOnWithoutEndIsRefusedAndNothingKept) {
+    constexpr int kBeyondAnyServer = 500001;
+    script.lines = ListReply(kBeyondAnyServer);
+    try {
+        table.FetchFullList(nullptr);
+        ADD_FAILURE() << "an endless list was accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("500000 groups"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(table.GetCount(), 0u);
+    table.Save();
+    EXPECT_FALSE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    // The same from NEWGROUPS leaves the groups the table had.
+    script = Script{};
+    script.lines = ListReply(2);
+    table.FetchFullList(nullptr);
+    script = Script{};
+    script.replyCode = 231;
+    script.lines = ListReply(kBeyondAnyServer);
+    table.m_bListFetched = false;
+    EXPECT_THROW(table.FetchNewGroups(), std::runtime_error);
+    EXPECT_EQ(table.GetCount(), 2u);
+}
+
 } // namespace
