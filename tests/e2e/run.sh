@@ -210,6 +210,11 @@ wait_exit() { # PID SECONDS
     wait "$1"
 }
 
+# True while a file is being written in folder DIR (under its temporary name).
+part_file_in() {
+    compgen -G "$1/.gleanwick-*.part" >/dev/null
+}
+
 # Sorted list of files below a Decodes folder.
 decoded_list() {
     (cd "$1" 2>/dev/null && find . -type f | sort)
@@ -391,7 +396,7 @@ GLEANWICK_HOME=$HOME4 QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/r
 gw_pid=$!
 BACKGROUND_PIDS+=("$gw_pid")
 check_context "$WORK/run7.out"
-if wait_for 30 test -s "$HOME4/Decodes/big.bin"; then
+if wait_for 30 part_file_in "$HOME4/Decodes"; then
     kill -INT "$gw_pid"
 fi
 wait_exit "$gw_pid" 20
@@ -427,6 +432,71 @@ rc=$?
 check_context "$WORK/run10.out"
 check_eq "the next run ends with status 0" 0 "$rc"
 check_same "the next run decodes the article whole" "$ORIG/big.bin" "$HOME5/Decodes/big.bin"
+
+echo "== faults: a process killed in the middle of a file"
+# SIGKILL leaves no chance to clean up: the cut-off file must not carry the final name, or
+# the next run would log "Already decoded" and keep it broken for good.
+KILL_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$KILL_PORT" "$INN_READ_PORT" 400000 120 >"$WORK/kill-proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/kill-proxy.out" || abort "the relay did not start"
+HOME_KILL=$WORK/home-kill
+gw_home "$HOME_KILL" "$KILL_PORT"
+gw_newsrc "$HOME_KILL" "$STOP_GROUP: 0"
+GLEANWICK_HOME=$HOME_KILL QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/kill.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+check "the killed run was writing the file" wait_for 30 part_file_in "$HOME_KILL/Decodes"
+kill -KILL "$gw_pid"
+wait_exit "$gw_pid" 10
+check_absent "no cut-off file under the final name" "$HOME_KILL/Decodes/big.bin"
+gw_home "$HOME_KILL" "$INN_READ_PORT"
+gw_run "$HOME_KILL" "$WORK/kill2.out"
+check_eq "the run after the kill ends with status 0" 0 "$?"
+check_same "the run after the kill decodes the file whole" "$ORIG/big.bin" \
+    "$HOME_KILL/Decodes/big.bin"
+check_not "the killed run's temporary file is gone" part_file_in "$HOME_KILL/Decodes"
+check_newsrc "the backup holds the .newsrc from before the run" \
+    "$HOME_KILL/$GW_SERVER.newsrc.backup" "$STOP_GROUP: 0"
+
+echo "== faults: a group list cut by a dropped connection"
+# The relay cuts after 150 bytes of replies: the greeting, the LIST code and part of the list.
+LIST_CUT_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$LIST_CUT_PORT" "$INN_READ_PORT" 0 120 150 >"$WORK/listcut.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/listcut.out" || abort "the relay did not start"
+HOME_LIST=$WORK/home-list
+gw_home "$HOME_LIST" "$LIST_CUT_PORT"
+gw_run "$HOME_LIST" "$WORK/listcut1.out"
+check_context "$WORK/listcut1.out"
+check_output "$WORK/listcut1.out" "Unable to access newsgroups for 127.0.0.1."
+check_absent "the partial list is not stored as the server's" "$HOME_LIST/$GW_SERVER.newsrc"
+gw_home "$HOME_LIST" "$INN_READ_PORT"
+gw_run "$HOME_LIST" "$WORK/listcut2.out"
+check "the next start fetches the whole list" grep -q "^$OTHER_GROUP! " "$HOME_LIST/$GW_SERVER.newsrc"
+
+echo "== faults: files the program cannot read"
+# As an unprivileged user, a .newsrc and a kill file of mode 000 are reported and left as they
+# are instead of being replaced by a fresh list and an empty rule list.
+HOME_LOCKED=$WORK/home-locked
+gw_home "$HOME_LOCKED" "$INN_READ_PORT"
+gw_newsrc "$HOME_LOCKED" "$TEST_GROUP: 7"
+printf '0,*@spam.test>\n' >"$HOME_LOCKED/Gleanwick.killfile"
+chmod 000 "$HOME_LOCKED/$GW_SERVER.newsrc" "$HOME_LOCKED/Gleanwick.killfile"
+chown -R nobody "$HOME_LOCKED"
+chmod 755 "$WORK"
+GLEANWICK_HOME=$HOME_LOCKED QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" \
+    setpriv --reuid=nobody --regid=nogroup --clear-groups "$GW_BINARY" -headless \
+    >"$WORK/locked.out" 2>&1
+check_context "$WORK/locked.out"
+check_output "$WORK/locked.out" "Unable to access newsgroups for 127.0.0.1."
+check "the kill file's problem is reported" grep -q "Unable to read the kill rules" "$WORK/locked.out"
+chmod 600 "$HOME_LOCKED/$GW_SERVER.newsrc" "$HOME_LOCKED/Gleanwick.killfile"
+check_newsrc "the unreadable .newsrc is left as it was" "$HOME_LOCKED/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: 7"
+check_eq "the unreadable kill file is left as it was" "0,*@spam.test>" \
+    "$(tr -d '\r' <"$HOME_LOCKED/Gleanwick.killfile")"
+check_absent "no backup replaces it either" "$HOME_LOCKED/$GW_SERVER.newsrc.backup"
 
 echo "== the window: Auto Start Extract and Exit when Complete"
 # The same corpus through the window program, offscreen, against a twin home run headless.
