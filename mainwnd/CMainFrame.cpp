@@ -257,7 +257,7 @@ void CMainFrame::SaveAfterDialog() {
     if (table == nullptr)
         return;
     try {
-        table->Save(false);
+        table->Save();
     } catch (const std::exception& e) {
         ReportProblem(e.what());
     }
