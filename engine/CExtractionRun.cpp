@@ -465,8 +465,23 @@ void CExtractionRun::ClassifyArticle() {
         return ContinueAfterArticle();
     if (id.part == 1 && id.total == 1)
         return RequestSingleBody(false);
-    m_pending.Insert(m_article);
+    if (m_pending.Size() >= kMaxPendingParts)
+        DropOldestPendingPart();
+    m_pending.Insert(CompactedForPending(m_article, id.prefix));
     ContinueAfterArticle();
+}
+
+// Far more parts than real sets leave waiting in a group; a server that sends endless parts
+// of sets that never complete cannot take memory without bound.
+void CExtractionRun::DropOldestPendingPart() {
+    auto oldest = std::min_element(m_pending.begin(), m_pending.end(),
+                                   [](const ArticleRecord& a, const ArticleRecord& b) {
+                                       return a.articleNumber < b.articleNumber;
+                                   });
+    if (oldest == m_pSetPos)
+        ++m_pSetPos;
+    m_pending.Erase(oldest, std::next(oldest));
+    LogMessage(ids::kPendingPartDropped, m_pGroup != nullptr ? m_pGroup->name : std::string());
 }
 
 bool CExtractionRun::KillMatch(int32_t field, std::string_view value) {

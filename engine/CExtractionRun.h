@@ -58,6 +58,8 @@ enum class RunState : int {
 class CExtractionRun : public CSocketOwnerWnd {
   public:
     static constexpr unsigned kExitCommand = 57665;
+    // Parts waiting for their sets in one group, at most.
+    static constexpr std::size_t kMaxPendingParts = 20000;
 
     CExtractionRun(CProfile& profile, ServerTableList& servers, CSettings& settings,
                    std::vector<KillRule>& killRules, NewsConnectionFactory factory,
@@ -90,6 +92,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     const std::string& LastServerName() const { return m_strLastServer; }
 
     // The one way the run reports events: the log list, and the log file when logging.
+    void DropOldestPendingPart();
     void LogMessage(unsigned id);
     void LogMessage(unsigned id, std::string_view arg);
 

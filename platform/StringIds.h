@@ -62,5 +62,6 @@ inline constexpr unsigned kHelpFileMissing = 202; // "%1": the places looked in
 inline constexpr unsigned kSearchTopics = 203;
 inline constexpr unsigned kColumnTopic = 204;
 inline constexpr unsigned kColumnNumber = 205;
+inline constexpr unsigned kPendingPartDropped = 300; // "%1": the group
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids
