@@ -297,8 +297,14 @@ void CNewsConnection::OnSocketConnected() {
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
+    const std::size_t linesBefore = m_buffer.LinesSeen();
+    const bool midLine = m_buffer.UnendedBytes() > 0;
     if (!ReadAvailable() && m_nPendingError == 0)
         m_nPendingError = WinsockErrors::FromSocketError(m_pSocket->error());
+    // The line now in progress began with this read unless it was already under way: bytes
+    // that trickle in without ending it do not buy more time.
+    if (!midLine || m_buffer.LinesSeen() != linesBefore)
+        m_lineStarted.start();
     ArmTimer();
     m_pump.start();
 }
@@ -397,9 +403,16 @@ void CNewsConnection::ReportError(int notification, int error) {
     m_pOwner->OnConnectionError(notification, error);
 }
 
+// The full time limit from now, except for a line under way with no complete line waiting:
+// that one must end within the limit counted from its first byte.
 void CNewsConnection::ArmTimer() {
-    if (!m_bBlocking)
-        m_timer.start(m_nTimeout);
+    if (m_bBlocking)
+        return;
+    qint64 limit = m_nTimeout;
+    if (m_ePhase == Phase::Connected && !m_buffer.HasLine() && m_buffer.UnendedBytes() > 0 &&
+        m_lineStarted.isValid())
+        limit = std::max<qint64>(0, limit - m_lineStarted.elapsed());
+    m_timer.start(static_cast<int>(limit));
 }
 
 // ---------------------------------------------------------------------------------
@@ -492,12 +505,14 @@ bool CNewsConnection::LogonPrompt() {
     return CLogonPrompt::Run(m_profile, m_strServer);
 }
 
+// A line must arrive whole within the time limit, however its bytes trickle in.
 std::string CNewsConnection::ReadLine() {
+    const QDeadlineTimer deadline(m_nTimeout);
     std::string line;
     while (!m_buffer.TakeLine(line)) {
         if (m_buffer.Overlong())
             Fail("overlong line from " + m_strServer, WinsockErrors::kNoBuffers);
-        WaitForData();
+        WaitForData(deadline);
     }
     if (g_nDebugLevel >= 5)
         DebugTrace(5, "%s\n", line.c_str());
@@ -515,11 +530,14 @@ int CNewsConnection::ExpectCode(int code) {
     return code;
 }
 
-void CNewsConnection::WaitForData() {
+void CNewsConnection::WaitForData(const QDeadlineTimer& deadline) {
     if (!m_pSocket)
         Fail("not connected to " + m_strServer, WinsockErrors::kNotConnected);
+    if (m_pSocket->bytesAvailable() == 0 && deadline.hasExpired())
+        Fail("no complete reply line from " + m_strServer + " in time", WinsockErrors::kTimedOut);
     // Bytes that arrived together with the server's close are still read.
-    if (m_pSocket->bytesAvailable() == 0 && !m_pSocket->waitForReadyRead(m_nTimeout) &&
+    if (m_pSocket->bytesAvailable() == 0 &&
+        !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
         m_pSocket->bytesAvailable() == 0)
         Fail("no reply from " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
     ReadAvailable();
