@@ -1,6 +1,8 @@
 #include "engine/CExtractionRun.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -104,6 +106,7 @@ void CExtractionRun::StartOrStop(int mode) {
 
 void CExtractionRun::Start() {
     m_bCompleted = false;
+    m_strStopReason.clear();
     m_bServerFailed = false;
     LoadMimeTable();
     m_logList.ResetContent();
@@ -369,7 +372,9 @@ void CExtractionRun::FinishGroup() {
         m_pGroup->pending.clear();
         for (const ArticleRecord& record : m_pending)
             m_pGroup->pending.push_back(record.articleNumber);
+        m_pGroup->pending.insert(m_pGroup->pending.end(), m_keptParts.begin(), m_keptParts.end());
     }
+    m_keptParts.clear();
     DropGroup();
 }
 
@@ -711,6 +716,8 @@ void CExtractionRun::KeepUudecodedData() {
 }
 
 void CExtractionRun::UudecodeFailed() {
+    if (StopIfDiskFailed())
+        return;
     LogMessage(ids::kDecodeError, m_strFileName);
     CloseOutputFile(true);
     if (m_nState == RunState::UudecodingSingle) {
@@ -766,7 +773,7 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
     } else {
         m_base64.DecodeLine(line, m_decoded);
     }
-    if (HandOverDecoded(kDecodedBlock))
+    if (HandOverDecoded(kDecodedBlock) || StopIfDiskFailed())
         return;
     CloseOutputFile(true);
     LogMessage(ids::kDecodeError, m_strFileName);
@@ -891,11 +898,17 @@ void CExtractionRun::OnConnectionError(int /*notification*/, int /*error*/) {
     case RunState::DecodingMimePart:
     case RunState::UudecodingParts:
     case RunState::NextPartRequested:
+        // A set cut off by the error stays pending, as an incomplete one would.
+        KeepSetParts();
         FinishGroup();
         CloseOutputFile(true);
         break;
     case RunState::FirstPartRequested:
     case RunState::ScanningFirstPart:
+        KeepSetParts();
+        FinishGroup();
+        ReleasePartSet();
+        break;
     case RunState::SkippingPartRest:
         FinishGroup();
         ReleasePartSet();
@@ -943,13 +956,39 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
 // it a failed decode.
 void CExtractionRun::FinishOutputFile() {
     const bool handedOver = HandOverDecoded(0);
-    if (handedOver && m_output.Close())
+    if ((handedOver && m_output.Close()) || StopIfDiskFailed())
         return;
     LogMessage(ids::kDecodeError, m_strFileName);
     if (m_settings.m_bDeleteFails)
         m_output.CloseAndDelete();
     else
         m_output.Keep();
+}
+
+// A write that failed for want of space or through an I/O error is no fault of the article:
+// every later one would fail the same way and be passed over for good. The run stops instead,
+// the article stays to be fetched again (the group keeps its position, a set's parts stay
+// pending) and the reason is told. Returns whether it stopped.
+bool CExtractionRun::StopIfDiskFailed() {
+    const int error = m_output.Error();
+    if (!m_output.Failed() ||
+        (error != ENOSPC && error != EDQUOT && error != EIO && error != EROFS))
+        return false;
+    const std::string& path = m_output.Path();
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::string reason = folder + ": " + std::strerror(error);
+    m_strStopReason = CStringTable::Format(ids::kDiskFailure, reason);
+    LogMessage(ids::kDiskFailure, reason);
+    KeepSetParts();
+    m_decoded.Clear();
+    Stop();
+    return true;
+}
+
+// The parts of the set being fetched go back to the group's pending numbers when it is left.
+void CExtractionRun::KeepSetParts() {
+    for (size_t part = 0; part + 1 < m_partTable.size(); ++part)
+        m_keptParts.push_back(m_partTable[part]);
 }
 
 // Closes the output file of a failed decode, deleting it when failed files are not kept.

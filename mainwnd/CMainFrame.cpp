@@ -267,8 +267,10 @@ void CMainFrame::PostCommand(unsigned id) {
     m_pCommands->Post(id);
 }
 
-void CMainFrame::OnRunStateChanged(bool /*running*/) {
+void CMainFrame::OnRunStateChanged(bool running) {
     m_pCommands->Update();
+    if (!running && !m_pRun->StopReason().empty())
+        ReportProblem(m_pRun->StopReason());
 }
 
 bool CMainFrame::LogonPrompt(const std::string& server) {

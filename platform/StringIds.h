@@ -63,5 +63,6 @@ inline constexpr unsigned kSearchTopics = 203;
 inline constexpr unsigned kColumnTopic = 204;
 inline constexpr unsigned kColumnNumber = 205;
 inline constexpr unsigned kPendingPartDropped = 300; // "%1": the group
+inline constexpr unsigned kDiskFailure = 301;        // "%1": the folder and the reason
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

@@ -38,6 +38,7 @@ cleanup() {
         kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     inn_stop
+    mountpoint -q "$WORK/small" 2>/dev/null && umount "$WORK/small"
     if [[ -n ${GW_E2E_KEEP:-} ]]; then
         echo "work folder kept: $WORK"
     else
@@ -497,6 +498,30 @@ check_newsrc "the unreadable .newsrc is left as it was" "$HOME_LOCKED/$GW_SERVER
 check_eq "the unreadable kill file is left as it was" "0,*@spam.test>" \
     "$(tr -d '\r' <"$HOME_LOCKED/Gleanwick.killfile")"
 check_absent "no backup replaces it either" "$HOME_LOCKED/$GW_SERVER.newsrc.backup"
+
+echo "== faults: a full disk"
+# The decode folder on a 1 MB file system: the 2.7 MB file cannot be written. The run stops
+# with status 1 instead of passing over every following article, and the article is fetched
+# again once there is room.
+SMALL=$WORK/small
+mkdir -p "$SMALL"
+mount -t tmpfs -o size=1m tmpfs "$SMALL" || abort "cannot mount a small tmpfs"
+HOME_FULL=$WORK/home-full
+gw_home "$HOME_FULL" "$INN_READ_PORT"
+sed -i "s|\"m_DecodeDir\"=.*|\"m_DecodeDir\"=\"$SMALL/\"|" "$HOME_FULL/HKCU.reg"
+gw_newsrc "$HOME_FULL" "$STOP_GROUP: 0"
+gw_run "$HOME_FULL" "$WORK/full1.out"
+rc=$?
+check_context "$WORK/full1.out"
+check_eq "a full disk ends the run with status 1" 1 "$rc"
+check_output "$WORK/full1.out" \
+    "Cannot write the decoded file to $SMALL/: No space left on device. The run stops; the article is fetched again by the next run."
+check_no_output "$WORK/full1.out" "Extract Complete"
+check_eq "nothing is left on the full disk" "" "$(ls -A "$SMALL")"
+umount "$SMALL"
+gw_run "$HOME_FULL" "$WORK/full2.out"
+check_eq "the run with room again ends with status 0" 0 "$?"
+check_same "the run with room again decodes the article" "$ORIG/big.bin" "$SMALL/big.bin"
 
 echo "== the window: Auto Start Extract and Exit when Complete"
 # The same corpus through the window program, offscreen, against a twin home run headless.
