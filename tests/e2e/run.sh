@@ -499,6 +499,52 @@ check_eq "the unreadable kill file is left as it was" "0,*@spam.test>" \
     "$(tr -d '\r' <"$HOME_LOCKED/Gleanwick.killfile")"
 check_absent "no backup replaces it either" "$HOME_LOCKED/$GW_SERVER.newsrc.backup"
 
+echo "== faults: hostile servers"
+# Each case ends by itself, within its time limit and in bounded memory (peak RSS under
+# 100 MB, measured by GNU time).
+hostile() { # MODE: starts the server, sets HOSTILE_PORT
+    HOSTILE_PORT=$(inn_free_port)
+    python3 "$HERE/hostile_server.py" "$HOSTILE_PORT" "$1" 120 >"$WORK/hostile-$1.out" 2>&1 &
+    BACKGROUND_PIDS+=($!)
+    wait_for 10 grep -q ready "$WORK/hostile-$1.out" || abort "the $1 server did not start"
+}
+measured_run() { # HOME NAME: a headless run under GNU time; sets PEAK_MB and SECONDS_TAKEN
+    GLEANWICK_HOME=$1 QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" /usr/bin/time \
+        -f "%M %e" -o "$WORK/$2.time" "$GW_BINARY" -headless >"$WORK/$2.out" 2>&1
+    local kb seconds
+    read -r kb seconds <"$WORK/$2.time"
+    PEAK_MB=$((kb / 1024))
+    SECONDS_TAKEN=${seconds%.*}
+}
+GW_SERVER_TIMEOUT_MS=2000
+hostile trickle
+HOME_TRICKLE=$WORK/home-trickle
+gw_home "$HOME_TRICKLE" "$HOSTILE_PORT"
+gw_newsrc "$HOME_TRICKLE" "alt.hostile: 0"
+measured_run "$HOME_TRICKLE" trickle
+check_context "$WORK/trickle.out"
+check "a reply trickling in is given up within the 2 s limit and a second" \
+    test "$SECONDS_TAKEN" -lt 3
+check_output "$WORK/trickle.out" "Error communicating with host 127.0.0.1"
+hostile endless-list
+HOME_ENDLESS=$WORK/home-endless
+gw_home "$HOME_ENDLESS" "$HOSTILE_PORT"
+measured_run "$HOME_ENDLESS" endless
+check_context "$WORK/endless.out"
+check "a LIST without end is refused" grep -q "goes on past 500000 groups" "$WORK/endless.out"
+check "a LIST without end stays under 100 MB (peak $PEAK_MB MB)" test "$PEAK_MB" -lt 100
+check_absent "nothing of it is stored" "$HOME_ENDLESS/$GW_SERVER.newsrc"
+GW_SERVER_TIMEOUT_MS=30000
+hostile huge-subjects
+HOME_HUGE=$WORK/home-huge
+gw_home "$HOME_HUGE" "$HOSTILE_PORT"
+gw_newsrc "$HOME_HUGE" "alt.hostile: 0"
+measured_run "$HOME_HUGE" huge
+check_context "$WORK/huge.out"
+check "400 pending parts with 1 MB headers stay under 100 MB (peak $PEAK_MB MB)" \
+    test "$PEAK_MB" -lt 100
+check_eq "all 400 stay pending" 401 "$(sed -n 's/^alt.hostile: //p' "$HOME_HUGE/$GW_SERVER.newsrc" | wc -w)"
+
 echo "== faults: a full disk"
 # The decode folder on a 1 MB file system: the 2.7 MB file cannot be written. The run stops
 # with status 1 instead of passing over every following article, and the article is fetched
