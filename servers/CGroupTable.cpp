@@ -35,8 +35,23 @@ constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUnstorable = "!:\r\n";
 constexpr std::size_t kProbeStride = 1000;
 // Several times the largest group list of any real server, and still well inside the memory a
-// desktop program may take: a list that goes on past it is refused rather than kept.
-constexpr std::size_t kMaxListGroups = 500000;
+// desktop program may take: a list that goes on past either is refused rather than kept.
+constexpr std::size_t kMaxListGroups = 300000;
+constexpr std::size_t kMaxListBytes = 32 * 1024 * 1024;
+
+// Counts a reply's lines and bytes against the limits above.
+class ListBudget {
+  public:
+    bool Take(std::string_view line) {
+        ++m_nLines;
+        m_nBytes += line.size();
+        return m_nLines <= kMaxListGroups && m_nBytes <= kMaxListBytes;
+    }
+
+  private:
+    std::size_t m_nLines = 0;
+    std::size_t m_nBytes = 0;
+};
 constexpr std::size_t kMinInsertStep = 100;
 
 // A signed decimal prefix ("-1", "12abc", "" -> 0), kept modulo 2^32 like the
@@ -356,8 +371,10 @@ void CGroupTable::AddListLine(std::string_view line, const CGroupTable* previous
 }
 
 void CGroupTable::RefuseEndlessList() const {
-    throw std::runtime_error("the group list of " + m_strName + " goes on past " +
-                             std::to_string(kMaxListGroups) + " groups; it is not kept");
+    throw std::runtime_error("the group list of " + m_strName +
+                             " is larger than any real server's (more than " +
+                             std::to_string(kMaxListGroups) + " groups or " +
+                             std::to_string(kMaxListBytes >> 20) + " MB); it is not kept");
 }
 
 IGroupListHost& CGroupTable::ListHost() const {
@@ -382,6 +399,7 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
     connection.SendLine("LIST");
     connection.ExpectCode(215);
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
+    ListBudget budget;
     std::string line = connection.ReadLine();
     for (int counter = 0; line != "."; ++counter) {
         if (session.m_pProgress->PumpMessages()) {
@@ -390,7 +408,7 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
         if (counter % 100 == 0) {
             session.m_pProgress->SetCounterText(CounterText(stem, counter));
         }
-        if (static_cast<std::size_t>(counter) == kMaxListGroups) {
+        if (!budget.Take(line)) {
             m_records = CGroupRecordList();
             m_bInNameOrder = true;
             RefuseEndlessList();
@@ -418,13 +436,14 @@ void CGroupTable::FetchNewGroups() {
     connection.SendLine(command);
     connection.ExpectCode(231);
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
+    ListBudget budget;
     // The whole reply first: a reply that goes on without end leaves the table as it was.
     std::vector<std::string> lines;
     for (std::string line = connection.ReadLine(); line != "."; line = connection.ReadLine()) {
         if (lines.size() % 100 == 0) {
             session.m_pProgress->SetCounterText(CounterText(stem, static_cast<int>(lines.size())));
         }
-        if (lines.size() == kMaxListGroups)
+        if (!budget.Take(line))
             RefuseEndlessList();
         lines.push_back(std::move(line));
     }

@@ -512,7 +512,8 @@ measured_run() { # HOME NAME: a headless run under GNU time; sets PEAK_MB and SE
     GLEANWICK_HOME=$1 QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" /usr/bin/time \
         -f "%M %e" -o "$WORK/$2.time" "$GW_BINARY" -headless >"$WORK/$2.out" 2>&1
     local kb seconds
-    read -r kb seconds <"$WORK/$2.time"
+    # The last line: GNU time puts "Command exited with non-zero status" before it.
+    read -r kb seconds < <(tail -n 1 "$WORK/$2.time")
     PEAK_MB=$((kb / 1024))
     SECONDS_TAKEN=${seconds%.*}
 }
@@ -531,7 +532,7 @@ HOME_ENDLESS=$WORK/home-endless
 gw_home "$HOME_ENDLESS" "$HOSTILE_PORT"
 measured_run "$HOME_ENDLESS" endless
 check_context "$WORK/endless.out"
-check "a LIST without end is refused" grep -q "goes on past 500000 groups" "$WORK/endless.out"
+check "a LIST without end is refused" grep -q "larger than any real server's" "$WORK/endless.out"
 check "a LIST without end stays under 100 MB (peak $PEAK_MB MB)" test "$PEAK_MB" -lt 100
 check_absent "nothing of it is stored" "$HOME_ENDLESS/$GW_SERVER.newsrc"
 GW_SERVER_TIMEOUT_MS=30000
