@@ -34,6 +34,8 @@ constexpr unsigned kLinesPerClockCheck = 64;
 constexpr qint64 kReadChunk = 256 * 1024;
 // QUIT is a courtesy: never hold a closing connection longer than this for it.
 constexpr int kQuitWriteMs = 1000;
+// How often a blocking read that waits asks whether the user wants it to stop.
+constexpr qint64 kStopCheckMs = 200;
 
 // A literal address (dotted IPv4, or IPv6) is connected to without any lookup; anything
 // else, including names that merely begin with a digit, is looked up by name.
@@ -533,13 +535,23 @@ int CNewsConnection::ExpectCode(int code) {
 void CNewsConnection::WaitForData(const QDeadlineTimer& deadline) {
     if (!m_pSocket)
         Fail("not connected to " + m_strServer, WinsockErrors::kNotConnected);
-    if (m_pSocket->bytesAvailable() == 0 && deadline.hasExpired())
-        Fail("no complete reply line from " + m_strServer + " in time", WinsockErrors::kTimedOut);
-    // Bytes that arrived together with the server's close are still read.
-    if (m_pSocket->bytesAvailable() == 0 &&
-        !m_pSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
-        m_pSocket->bytesAvailable() == 0)
-        Fail("no reply from " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
+    while (m_pSocket->bytesAvailable() == 0) {
+        if (deadline.hasExpired())
+            Fail("no complete reply line from " + m_strServer + " in time",
+                 WinsockErrors::kTimedOut);
+        const qint64 slice = m_stopCheck ? std::min<qint64>(deadline.remainingTime(), kStopCheckMs)
+                                         : deadline.remainingTime();
+        if (m_pSocket->waitForReadyRead(static_cast<int>(slice)))
+            break;
+        // Bytes that arrived together with the server's close are still read.
+        if (m_pSocket->bytesAvailable() > 0)
+            break;
+        if (m_pSocket->error() != QAbstractSocket::SocketTimeoutError)
+            Fail("no reply from " + m_strServer,
+                 WinsockErrors::FromSocketError(m_pSocket->error()));
+        if (m_stopCheck && m_stopCheck())
+            throw CUserCancelException();
+    }
     ReadAvailable();
 }
 

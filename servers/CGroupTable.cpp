@@ -145,6 +145,17 @@ void AppendNewsrcLine(std::string& out, const GroupRecord& record) {
     out += '\n';
 }
 
+// The next line of a list reply; false at its end, and when the user stopped the wait for it
+// (which keeps what came, as a Cancel between lines does).
+bool NextListLine(IBlockingConnection& connection, std::string& line) {
+    try {
+        line = connection.ReadLine();
+    } catch (const CUserCancelException&) {
+        return false;
+    }
+    return line != ".";
+}
+
 std::string CounterText(const std::string& stem, int counter) {
     return stem + " " + std::to_string(counter) + "...";
 }
@@ -398,10 +409,12 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
     connection.Connect();
     connection.SendLine("LIST");
     connection.ExpectCode(215);
+    // The progress window stays live while the server is slow to send the next line.
+    connection.SetStopCheck([&session] { return session.m_pProgress->PumpMessages(); });
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
     ListBudget budget;
-    std::string line = connection.ReadLine();
-    for (int counter = 0; line != "."; ++counter) {
+    std::string line;
+    for (int counter = 0; NextListLine(connection, line); ++counter) {
         if (session.m_pProgress->PumpMessages()) {
             break;
         }
@@ -414,7 +427,6 @@ void CGroupTable::FetchFullList(const CGroupTable* previous) {
             RefuseEndlessList();
         }
         AddListLine(line, previous);
-        line = connection.ReadLine();
     }
     m_bListIncomplete = false;
     m_bListFetched = true;

@@ -8,6 +8,7 @@ MODE is one of
   endless-list   LIST goes on with new groups for as long as the client reads
   huge-subjects  the group alt.hostile has 400 articles, each the first part of its own set
                  with a subject and a From of 1 MB, so all of them stay pending
+  stalled-list   LIST sends two groups and then nothing more, without closing
 
 Every other command gets a plausible reply. Prints "ready" once it listens; exits after
 LIFETIME_SECONDS whatever happens.
@@ -66,6 +67,10 @@ async def session(reader, writer, mode):
                 writer.write(b"211 %d 1 %d %s\r\n" % (ARTICLES, ARTICLES, words[1]))
             elif command == b"LIST" and mode == "endless-list":
                 await endless_list(writer)
+            elif command == b"LIST" and mode == "stalled-list":
+                writer.write(b"215 list\r\nalt.one 1 1 y\r\nalt.two 1 1 y\r\n")
+                await writer.drain()
+                await asyncio.sleep(3600)
             elif command == b"LIST":
                 writer.write(b"215 list\r\nalt.hostile 0000000400 0000000001 y\r\n.\r\n")
             elif command == b"HEAD" and mode == "huge-subjects":
@@ -87,7 +92,8 @@ async def main(port, mode, lifetime):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4 or sys.argv[2] not in ("trickle", "endless-list", "huge-subjects"):
+    if len(sys.argv) != 4 or sys.argv[2] not in ("trickle", "endless-list", "huge-subjects",
+                                                  "stalled-list"):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     asyncio.run(main(int(sys.argv[1]), sys.argv[2], float(sys.argv[3])))

@@ -536,6 +536,23 @@ check "a LIST without end is refused" grep -q "larger than any real server's" "$
 check "a LIST without end stays under 100 MB (peak $PEAK_MB MB)" test "$PEAK_MB" -lt 100
 check_absent "nothing of it is stored" "$HOME_ENDLESS/$GW_SERVER.newsrc"
 GW_SERVER_TIMEOUT_MS=30000
+# SIGINT while the group list stalls: the download stops within a second, not after the 30 s
+# limit, and keeps the groups received, as a Cancel does.
+hostile stalled-list
+HOME_STALLED=$WORK/home-stalled
+gw_home "$HOME_STALLED" "$HOSTILE_PORT"
+GLEANWICK_HOME=$HOME_STALLED QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless \
+    >"$WORK/stalled.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+sleep 2
+kill -INT "$gw_pid"
+started=$SECONDS
+wait_exit "$gw_pid" 10
+check "SIGINT ends a stalled group-list download within a second" \
+    test $((SECONDS - started)) -le 1
+check "the groups received before the stop are kept" grep -q "^alt.two! " \
+    "$HOME_STALLED/$GW_SERVER.newsrc"
 hostile huge-subjects
 HOME_HUGE=$WORK/home-huge
 gw_home "$HOME_HUGE" "$HOSTILE_PORT"
