@@ -1,7 +1,7 @@
 #include "app/CConsoleArticleList.h"
 
 #include "app/CConsoleProgress.h"
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 #include "engine/UnknownLineCount.h"
 
 namespace {

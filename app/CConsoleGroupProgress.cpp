@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 
 CConsoleGroupProgress::CConsoleGroupProgress(std::ostream& err, bool terminal,
                                              const std::string& server,

@@ -1,7 +1,7 @@
 #include "app/CConsoleLogList.h"
 
 #include "app/CConsoleProgress.h"
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 
 CConsoleLogList::CConsoleLogList(std::ostream& out, CConsoleProgress* progress)
     : m_out(out), m_pProgress(progress) {}

@@ -1,6 +1,6 @@
 #include "app/CConsoleProgress.h"
 
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 #include "engine/UnknownLineCount.h"
 
 namespace {

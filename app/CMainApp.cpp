@@ -4,6 +4,8 @@
 
 #include "app/SettingsMigration.h"
 #include "app/SystemInformation.h"
+#include "engine/OutputFile.h"
+#include "options/CAtomicFileWriter.h"
 #include "options/CKillFile.h"
 #include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
@@ -26,6 +28,17 @@ void CMainApp::InitInstance(int debugLevel) {
     InitDiagnostics(debugLevel);
     LoadServerTables();
     LoadOptions();
+    RemoveLeftovers();
+}
+
+// A process killed while it wrote a file leaves a temporary file behind; only names made by
+// our own writers are removed.
+void CMainApp::RemoveLeftovers() {
+    CHive::RemoveLeftovers(HiveFilePath());
+    CAtomicFileWriter::RemoveLeftovers(m_strKillFilePath);
+    for (const std::unique_ptr<CGroupTable>& table : g_serverTables)
+        CAtomicFileWriter::RemoveLeftovers(table->GetNewsrcPath());
+    OutputFile::RemoveLeftovers(m_settings.m_DecodeDir);
 }
 
 void CMainApp::InitProfile() {
@@ -46,7 +59,13 @@ void CMainApp::InitDiagnostics(int debugLevel) {
 
 void CMainApp::LoadOptions() {
     m_settings.Load(m_profile);
-    CKillFile::Read(m_strKillFilePath, m_killRules);
+    std::string error;
+    if (!CKillFile::Read(m_strKillFilePath, m_killRules, &error)) {
+        // Its rules are the user's: it is left as it is for this process.
+        m_bKillFileUnreadable = true;
+        Report("Unable to read the kill rules from " + m_strKillFilePath + ": " + error +
+               "; the file is left as it is");
+    }
 }
 
 void CMainApp::LoadServerTables() {
@@ -84,7 +103,7 @@ bool CMainApp::SaveSettings() {
     m_settings.Save(m_profile);
     bool saved = true;
     std::string error;
-    if (!CKillFile::Write(m_strKillFilePath, m_killRules, &error)) {
+    if (!m_bKillFileUnreadable && !CKillFile::Write(m_strKillFilePath, m_killRules, &error)) {
         // The rules stay in memory; the next save tries again.
         Report("Unable to save the kill rules to " + m_strKillFilePath + ": " + error);
         m_bSaveFailed = true;
@@ -110,7 +129,7 @@ bool CMainApp::SaveServerTables() {
     bool saved = true;
     for (const auto& table : g_serverTables) {
         try {
-            table->Save(true);
+            table->Save();
         } catch (const std::exception& e) {
             // The other servers are still written.
             Report("Unable to save " + table->GetNewsrcPath() + ": " + e.what());

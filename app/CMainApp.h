@@ -67,6 +67,7 @@ class CMainApp {
     bool HasLoadFailures() const { return m_bLoadFailed; }
 
   private:
+    void RemoveLeftovers();
     void Report(const std::string& message);
     void ReportLoadFailure(const std::string& server, const std::string& reason);
     bool SaveServerTables();
@@ -82,6 +83,7 @@ class CMainApp {
     CProfile m_profile{m_hive};
     CSettings m_settings;
     std::vector<KillRule> m_killRules;
+    bool m_bKillFileUnreadable = false;
     bool m_bStarted = false;
     bool m_bSaveFailed = false;
     bool m_bLoadFailed = false;

@@ -26,16 +26,16 @@ CStopSignals::CStopSignals(Handler handler) : m_handler(std::move(handler)) {
     action.sa_handler = &CStopSignals::OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &m_oldInt);
-    sigaction(SIGTERM, &action, &m_oldTerm);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &action, &m_oldActions[i]);
     m_bActive = true;
 }
 
 CStopSignals::~CStopSignals() {
     if (!m_bActive)
         return;
-    sigaction(SIGINT, &m_oldInt, nullptr);
-    sigaction(SIGTERM, &m_oldTerm, nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &m_oldActions[i], nullptr);
     g_writeFd = -1;
     m_pNotifier.reset();
     ::close(m_fds[0]);

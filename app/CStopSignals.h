@@ -2,14 +2,16 @@
 
 #include <csignal>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a call on the event loop. The signal handler only writes the
-// signal number into a socket pair (async-signal-safe); a QSocketNotifier on the other end
-// calls the handler from the loop, where any work is safe. One instance at a time; the
-// previous signal dispositions come back when it is destroyed.
+// Turns SIGINT, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT into a call on the event
+// loop, so that each of them stops the run and saves instead of killing the process mid-file. The
+// signal handler only writes the signal number into a socket pair (async-signal-safe); a
+// QSocketNotifier on the other end calls the handler from the loop, where any work is safe. One
+// instance at a time; the previous signal dispositions come back when it is destroyed.
 class CStopSignals {
   public:
     using Handler = std::function<void(int signal)>;
@@ -33,6 +35,6 @@ class CStopSignals {
     int m_fds[2] = {-1, -1};
     bool m_bActive = false;
     std::unique_ptr<QSocketNotifier> m_pNotifier;
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    struct sigaction m_oldActions[std::size(kSignals)]{};
 };

@@ -108,7 +108,7 @@ int main() {
     const Figures loadSave = Best([&] {
         CGroupTable table(profile, kServer);
         table.Load();
-        table.Save(true);
+        table.Save();
     });
 
     const std::vector<std::string> inOrder = ListLines(names);

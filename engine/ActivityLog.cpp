@@ -1,6 +1,7 @@
 #include "engine/ActivityLog.h"
 
 #include "platform/CStringTable.h"
+#include "platform/ConsoleText.h"
 #include "platform/StringIds.h"
 
 namespace {
@@ -43,15 +44,17 @@ bool ActivityLog::Open(const std::string& folder, std::time_t start) {
 
 void ActivityLog::Write(std::string_view text, std::time_t now) {
     if (IsOpen())
-        WriteStamped(std::string(text) + '\n', now);
+        WriteStamped(ConsoleText(text) + '\n', now);
 }
 
 void ActivityLog::WriteFileDecode(std::string_view fileName, std::string_view from,
                                   std::string_view subject, std::time_t now) {
     if (!IsOpen())
         return;
+    // Names from articles cannot break the file's lines or carry escape sequences.
     std::string line =
-        FillTemplate(CStringTable::Load(ids::kFileDecodeLogLine), {fileName, from, subject});
+        FillTemplate(CStringTable::Load(ids::kFileDecodeLogLine),
+                     {ConsoleText(fileName), ConsoleText(from), ConsoleText(subject)});
     // The line end belongs to the string; keep the file line-structured even without it.
     if (!line.ends_with('\n'))
         line += '\n';

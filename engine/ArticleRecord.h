@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What the run keeps of one article's headers while it decides what to do with it.
 struct ArticleRecord {
@@ -12,3 +13,9 @@ struct ArticleRecord {
     // Empties every field and sets the article number (lines back to -1: not given).
     void Reset(uint32_t number);
 };
+
+// The record as kept among the pending parts, whose number a server can drive up: every field
+// cut to a length far above real headers. A long subject keeps its part identifier and the
+// text after it cut short; the text before (`prefix`, the set's name) is cut and followed by a
+// digest of all of it, so that parts group into the same sets as before.
+ArticleRecord CompactedForPending(const ArticleRecord& record, std::string_view prefix);

@@ -1,7 +1,8 @@
 #include "engine/CExtractionRun.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -106,6 +107,7 @@ void CExtractionRun::StartOrStop(int mode) {
 
 void CExtractionRun::Start() {
     m_bCompleted = false;
+    m_strStopReason.clear();
     m_bServerFailed = false;
     LoadMimeTable();
     m_logList.ResetContent();
@@ -308,7 +310,7 @@ void CExtractionRun::NextGroup() {
     FinishGroup();
     m_host.SaveSettings();
     try {
-        m_pServer->Save(false);
+        m_pServer->Save();
     } catch (const std::exception& e) {
         // The positions stay in memory and are written by the next save.
         DebugTrace(1, "Saving the newsrc of %s failed: %s\n", ServerName().c_str(), e.what());
@@ -371,7 +373,9 @@ void CExtractionRun::FinishGroup() {
         m_pGroup->pending.clear();
         for (const ArticleRecord& record : m_pending)
             m_pGroup->pending.push_back(record.articleNumber);
+        m_pGroup->pending.insert(m_pGroup->pending.end(), m_keptParts.begin(), m_keptParts.end());
     }
+    m_keptParts.clear();
     DropGroup();
 }
 
@@ -467,8 +471,23 @@ void CExtractionRun::ClassifyArticle() {
         return ContinueAfterArticle();
     if (id.part == 1 && id.total == 1)
         return RequestSingleBody(false);
-    m_pending.Insert(m_article);
+    if (m_pending.Size() >= kMaxPendingParts)
+        DropOldestPendingPart();
+    m_pending.Insert(CompactedForPending(m_article, id.prefix));
     ContinueAfterArticle();
+}
+
+// Far more parts than real sets leave waiting in a group; a server that sends endless parts
+// of sets that never complete cannot take memory without bound.
+void CExtractionRun::DropOldestPendingPart() {
+    auto oldest = std::min_element(m_pending.begin(), m_pending.end(),
+                                   [](const ArticleRecord& a, const ArticleRecord& b) {
+                                       return a.articleNumber < b.articleNumber;
+                                   });
+    if (oldest == m_pSetPos)
+        ++m_pSetPos;
+    m_pending.Erase(oldest, std::next(oldest));
+    LogMessage(ids::kPendingPartDropped, m_pGroup != nullptr ? m_pGroup->name : std::string());
 }
 
 bool CExtractionRun::KillMatch(int32_t field, std::string_view value) {
@@ -698,6 +717,8 @@ void CExtractionRun::KeepUudecodedData() {
 }
 
 void CExtractionRun::UudecodeFailed() {
+    if (StopIfDiskFailed())
+        return;
     LogMessage(ids::kDecodeError, m_strFileName);
     CloseOutputFile(true);
     if (m_nState == RunState::UudecodingSingle) {
@@ -753,7 +774,7 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
     } else {
         m_base64.DecodeLine(line, m_decoded);
     }
-    if (HandOverDecoded(kDecodedBlock))
+    if (HandOverDecoded(kDecodedBlock) || StopIfDiskFailed())
         return;
     CloseOutputFile(true);
     LogMessage(ids::kDecodeError, m_strFileName);
@@ -878,11 +899,17 @@ void CExtractionRun::OnConnectionError(int /*notification*/, int /*error*/) {
     case RunState::DecodingMimePart:
     case RunState::UudecodingParts:
     case RunState::NextPartRequested:
+        // A set cut off by the error stays pending, as an incomplete one would.
+        KeepSetParts();
         FinishGroup();
         CloseOutputFile(true);
         break;
     case RunState::FirstPartRequested:
     case RunState::ScanningFirstPart:
+        KeepSetParts();
+        FinishGroup();
+        ReleasePartSet();
+        break;
     case RunState::SkippingPartRest:
         FinishGroup();
         ReleasePartSet();
@@ -926,17 +953,43 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
     return true;
 }
 
-// Closes a completely decoded file. Data that could not be flushed makes it a failed decode.
+// Closes a completely decoded file under its final name. Data that could not be written makes
+// it a failed decode.
 void CExtractionRun::FinishOutputFile() {
-    const std::string path = m_output.Path();
     const bool handedOver = HandOverDecoded(0);
-    if (m_output.Close() && handedOver)
+    if ((handedOver && m_output.Close()) || StopIfDiskFailed())
         return;
     LogMessage(ids::kDecodeError, m_strFileName);
-    if (m_settings.m_bDeleteFails) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
+    if (m_settings.m_bDeleteFails)
+        m_output.CloseAndDelete();
+    else
+        m_output.Keep();
+}
+
+// A write that failed for want of space or through an I/O error is no fault of the article:
+// every later one would fail the same way and be passed over for good. The run stops instead,
+// the article stays to be fetched again (the group keeps its position, a set's parts stay
+// pending) and the reason is told. Returns whether it stopped.
+bool CExtractionRun::StopIfDiskFailed() {
+    const int error = m_output.Error();
+    if (!m_output.Failed() ||
+        (error != ENOSPC && error != EDQUOT && error != EIO && error != EROFS))
+        return false;
+    const std::string& path = m_output.Path();
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::string reason = folder + ": " + std::strerror(error);
+    m_strStopReason = CStringTable::Format(ids::kDiskFailure, reason);
+    LogMessage(ids::kDiskFailure, reason);
+    KeepSetParts();
+    m_decoded.Clear();
+    Stop();
+    return true;
+}
+
+// The parts of the set being fetched go back to the group's pending numbers when it is left.
+void CExtractionRun::KeepSetParts() {
+    for (size_t part = 0; part + 1 < m_partTable.size(); ++part)
+        m_keptParts.push_back(m_partTable[part]);
 }
 
 // Closes the output file of a failed decode, deleting it when failed files are not kept.
@@ -949,7 +1002,7 @@ void CExtractionRun::CloseOutputFile(bool failed) {
         return;
     }
     HandOverDecoded(0);
-    m_output.Close();
+    m_output.Keep();
 }
 
 // Writes the decoded bytes held back once they reach `atLeast` bytes; false when the write

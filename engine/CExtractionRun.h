@@ -59,6 +59,8 @@ enum class RunState : int {
 class CExtractionRun : public CSocketOwnerWnd {
   public:
     static constexpr unsigned kExitCommand = 57665;
+    // Parts waiting for their sets in one group, at most.
+    static constexpr std::size_t kMaxPendingParts = 20000;
 
     CExtractionRun(CProfile& profile, ServerTableList& servers, CSettings& settings,
                    std::vector<KillRule>& killRules, NewsConnectionFactory factory,
@@ -87,10 +89,16 @@ class CExtractionRun : public CSocketOwnerWnd {
     // rather than being stopped, and some server failed to connect, log in or communicate.
     bool HasCompleted() const { return m_bCompleted; }
     bool HasServerFailed() const { return m_bServerFailed; }
+    // Why the run stopped by itself before its end (a disk that takes no more data); empty
+    // when it did not.
+    const std::string& StopReason() const { return m_strStopReason; }
     // The server the latest run worked on last; empty before the first run.
     const std::string& LastServerName() const { return m_strLastServer; }
 
     // The one way the run reports events: the log list, and the log file when logging.
+    void DropOldestPendingPart();
+    bool StopIfDiskFailed();
+    void KeepSetParts();
     void LogMessage(unsigned id);
     void LogMessage(unsigned id, std::string_view arg);
 
@@ -190,6 +198,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     std::string m_strLastServer;
     bool m_bCompleted = false;
     bool m_bServerFailed = false;
+    std::string m_strStopReason;
+    std::vector<uint32_t> m_keptParts; // a set's parts to stay pending after a stop
     std::unique_ptr<INewsConnection> m_pConnection;
 
     uint32_t m_uRequested = 0; // article number of the outstanding HEAD

@@ -1,15 +1,55 @@
 #include "engine/OutputFile.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;
 constexpr mode_t kFileMode = 0644;
 constexpr mode_t kFolderMode = 0755;
+constexpr std::string_view kTempPrefix = ".gleanwick-";
+constexpr std::string_view kTempSuffix = ".part";
+constexpr std::string_view kTempLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kTempRandomLength = 6;
+
+std::string RandomTempName() {
+    static std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, kTempLetters.size() - 1);
+    std::string name(kTempPrefix);
+    for (size_t i = 0; i < kTempRandomLength; ++i)
+        name += kTempLetters[pick(generator)];
+    return name += kTempSuffix;
+}
+
+bool NameExists(int folder, const std::string& name) {
+    struct stat info {};
+    return ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+// Gives `from` the name `to` unless `to` exists (file, folder or link, dangling included).
+bool RenameNoReplace(int folder, const std::string& from, const std::string& to) {
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without that flag: a hard link fails on an existing name as well.
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) == 0) {
+        ::unlinkat(folder, from.c_str(), 0); // else it goes at the next start
+        return true;
+    }
+    if (errno == EEXIST || NameExists(folder, to))
+        return false;
+    // Nor hard links (FAT): checked just above, so only a name appearing in between is lost.
+    return ::renameat(folder, from.c_str(), folder, to.c_str()) == 0;
+}
 
 // A name that stays inside its folder: not empty, not "." or "..", no '/' and no NUL byte
 // (which would silently cut the name the system sees).
@@ -35,6 +75,7 @@ class Descriptor {
             ::close(m_fd);
     }
     int Get() const { return m_fd; }
+    int Release() { return std::exchange(m_fd, -1); }
 
   private:
     int m_fd;
@@ -56,34 +97,50 @@ bool WriteAll(int fd, const char* data, size_t size) {
 } // namespace
 
 OutputFile::~OutputFile() {
-    Close();
+    // Data never finished is never left under a name a later run would trust.
+    CloseAndDelete();
 }
 
 OutputFile::CreateResult OutputFile::Create(const std::string& decodeDir,
                                             const std::optional<std::string>& groupDir,
                                             const std::string& fileName) {
-    Close();
+    CloseAndDelete();
     m_failed = false;
+    m_error = 0;
     m_path.clear();
     if (!IsPlainName(fileName) || decodeDir.find('\0') != std::string::npos ||
         (groupDir && !IsPlainName(*groupDir)))
         return CreateResult::Failed;
 
     const std::string folderPath = decodeDir.empty() ? std::string("./") : decodeDir;
-    const Descriptor folder(OpenFolder(AT_FDCWD, folderPath, 0));
+    Descriptor folder(OpenFolder(AT_FDCWD, folderPath, 0));
     if (folder.Get() < 0)
         return CreateResult::Failed;
     // Never through a link: a group folder must be a real folder inside the decode folder.
-    const Descriptor group(groupDir ? OpenFolder(folder.Get(), *groupDir, O_NOFOLLOW) : -1);
+    Descriptor group(groupDir ? OpenFolder(folder.Get(), *groupDir, O_NOFOLLOW) : -1);
     if (groupDir && group.Get() < 0)
         return CreateResult::Failed;
+    Descriptor& target = groupDir ? group : folder;
 
-    // O_EXCL: an existing file, or a link of that name, is never opened, followed or replaced.
-    const int fd = ::openat(groupDir ? group.Get() : folder.Get(), fileName.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
-    if (fd < 0)
-        return errno == EEXIST ? CreateResult::AlreadyExists : CreateResult::Failed;
-    m_fd = fd;
+    // An existing file, or a link of that name, is never opened, followed or replaced.
+    struct stat existing {};
+    if (::fstatat(target.Get(), fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return CreateResult::AlreadyExists;
+    if (errno != ENOENT)
+        return CreateResult::Failed;
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        std::string tempName = RandomTempName();
+        m_fd = ::openat(target.Get(), tempName.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+        if (m_fd >= 0)
+            m_tempName = std::move(tempName);
+        else if (errno != EEXIST)
+            return CreateResult::Failed;
+    }
+    if (m_fd < 0)
+        return CreateResult::Failed;
+    m_folderFd = target.Release();
+    m_name = fileName;
     m_path = folderPath + (folderPath.ends_with('/') ? "" : "/") +
              (groupDir ? *groupDir + '/' : "") + fileName;
     m_buffer.reserve(kBufferSize);
@@ -97,7 +154,10 @@ bool OutputFile::Write(const char* data, size_t size) {
     if (m_buffer.size() + size > kBufferSize && !Flush())
         return false;
     if (size >= kBufferSize) {
-        m_failed = !WriteAll(m_fd, data, size);
+        if (!WriteAll(m_fd, data, size)) {
+            m_failed = true;
+            m_error = errno;
+        }
         return !m_failed;
     }
     m_buffer.insert(m_buffer.end(), data, data + size);
@@ -111,28 +171,110 @@ bool OutputFile::WriteLine(std::string_view line) {
 bool OutputFile::Flush() {
     if (m_failed)
         return false;
-    m_failed = !WriteAll(m_fd, m_buffer.data(), m_buffer.size());
+    if (!WriteAll(m_fd, m_buffer.data(), m_buffer.size())) {
+        m_failed = true;
+        m_error = errno;
+    }
     m_buffer.clear();
     return !m_failed;
 }
 
-bool OutputFile::Close() {
+// Flushes what is left and closes the descriptor; false when anything written was lost.
+bool OutputFile::CloseDescriptor() {
     if (!IsOpen())
-        return true;
+        return !m_failed;
     const bool flushed = Flush();
-    const bool closed = ::close(m_fd) == 0;
+    if (::close(m_fd) != 0 && !m_failed) {
+        m_failed = true;
+        m_error = errno;
+    }
     m_fd = -1;
     m_buffer.clear();
-    return flushed && closed;
+    return flushed && !m_failed;
+}
+
+bool OutputFile::Rename() {
+    if (!RenameNoReplace(m_folderFd, m_tempName, m_name))
+        return false;
+    Reset();
+    return true;
+}
+
+void OutputFile::Reset() {
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+    m_folderFd = -1;
+    m_tempName.clear();
+}
+
+bool OutputFile::Close() {
+    if (m_tempName.empty())
+        return true;
+    return CloseDescriptor() && Rename();
+}
+
+void OutputFile::Keep() {
+    if (m_tempName.empty())
+        return;
+    CloseDescriptor();
+    if (!Rename())
+        CloseAndDelete();
 }
 
 void OutputFile::CloseAndDelete() {
-    if (!IsOpen())
-        return;
+    if (IsOpen()) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
     m_buffer.clear();
-    ::close(m_fd);
-    m_fd = -1;
-    ::unlink(m_path.c_str());
+    if (m_tempName.empty())
+        return;
+    ::unlinkat(m_folderFd, m_tempName.c_str(), 0);
+    Reset();
+}
+
+bool OutputFile::IsTemporaryName(std::string_view name) {
+    if (name.size() != kTempPrefix.size() + kTempRandomLength + kTempSuffix.size() ||
+        !name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix))
+        return false;
+    const std::string_view random = name.substr(kTempPrefix.size(), kTempRandomLength);
+    return random.find_first_not_of(kTempLetters) == std::string_view::npos;
+}
+
+namespace {
+
+// Removes our temporary files from an open folder, and with `depth`, from its subfolders.
+size_t RemoveLeftoversIn(int folder, int depth) {
+    DIR* listing = ::fdopendir(::dup(folder));
+    if (listing == nullptr)
+        return 0;
+    size_t removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info {};
+        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(info.st_mode) && OutputFile::IsTemporaryName(name)) {
+            removed += ::unlinkat(folder, entry->d_name, 0) == 0;
+        } else if (S_ISDIR(info.st_mode) && depth > 0) {
+            const Descriptor sub(
+                ::openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (sub.Get() >= 0)
+                removed += RemoveLeftoversIn(sub.Get(), depth - 1);
+        }
+    }
+    ::closedir(listing);
+    return removed;
+}
+
+} // namespace
+
+size_t OutputFile::RemoveLeftovers(const std::string& decodeDir) {
+    const Descriptor folder(
+        ::open(decodeDir.empty() ? "." : decodeDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.Get() < 0 ? 0 : RemoveLeftoversIn(folder.Get(), 1);
 }
 
 std::string BaseFileName(std::string_view name) {

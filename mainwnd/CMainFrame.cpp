@@ -277,7 +277,7 @@ void CMainFrame::SaveAfterDialog() {
     if (table == nullptr)
         return;
     try {
-        table->Save(false);
+        table->Save();
     } catch (const std::exception& e) {
         ReportProblem(e.what());
     }
@@ -287,8 +287,10 @@ void CMainFrame::PostCommand(unsigned id) {
     m_pCommands->Post(id);
 }
 
-void CMainFrame::OnRunStateChanged(bool /*running*/) {
+void CMainFrame::OnRunStateChanged(bool running) {
     m_pCommands->Update();
+    if (!running && !m_pRun->StopReason().empty())
+        ReportProblem(m_pRun->StopReason());
 }
 
 bool CMainFrame::LogonPrompt(const std::string& server) {

@@ -82,6 +82,7 @@ void CLineBuffer::Scan(std::size_t from, std::size_t to) {
     ReserveEnds((to - from) / 2 + 1);
     LineScan scan{m_data.get(), m_lineEnds.get(), m_nEnds, m_nLineStart};
     ScanLines(scan, from, to);
+    m_nLinesSeen += scan.count - m_nEnds;
     m_nEnds = scan.count;
     m_nLineStart = scan.lineStart;
 }
@@ -103,6 +104,7 @@ void CLineBuffer::Clear() {
     m_nSize = 0;
     m_nRead = 0;
     m_nLineStart = 0;
+    m_nLinesSeen = 0;
     m_nReserved = 0;
     m_nEnds = m_nNextEnd = 0;
 }

@@ -47,6 +47,10 @@ class CLineBuffer {
     // True when an unfinished line has grown past kMaxLineLength.
     bool Overlong() const { return Pending() > kMaxLineLength; }
     std::size_t Pending() const { return m_nSize - m_nRead; }
+    // The bytes of the line not yet ended by CR LF.
+    std::size_t UnendedBytes() const { return m_nSize - m_nLineStart; }
+    // How many line ends have arrived since the buffer was made or cleared.
+    std::size_t LinesSeen() const { return m_nLinesSeen; }
     void Clear();
 
   private:
@@ -64,7 +68,8 @@ class CLineBuffer {
     std::size_t m_nSize = 0;      // bytes received
     std::size_t m_nRead = 0;      // first byte not yet delivered
     std::size_t m_nLineStart = 0; // first byte after the last line end noted
-    std::size_t m_nReserved = 0;  // start of the region handed out by Reserve
+    std::size_t m_nLinesSeen = 0;
+    std::size_t m_nReserved = 0; // start of the region handed out by Reserve
     // Where the CR of each complete, undelivered line is: m_nEnds of them, from m_nNextEnd on
     // not yet delivered.
     std::unique_ptr<std::size_t[]> m_lineEnds;

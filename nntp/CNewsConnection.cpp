@@ -33,6 +33,8 @@ constexpr unsigned kLinesPerClockCheck = 64;
 constexpr qint64 kReadChunk = 256 * 1024;
 // QUIT is a courtesy: never hold a closing connection longer than this for it.
 constexpr int kQuitWriteMs = 1000;
+// How often a blocking read that waits asks whether the user wants it to stop.
+constexpr qint64 kStopCheckMs = 200;
 
 // A literal address (dotted IPv4, or IPv6) is connected to without any lookup; anything
 // else, including names that merely begin with a digit, is looked up by name.
@@ -291,8 +293,14 @@ void CNewsConnection::OnSocketConnected() {
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
+    const std::size_t linesBefore = m_buffer.LinesSeen();
+    const bool midLine = m_buffer.UnendedBytes() > 0;
     if (!ReadAvailable() && m_nPendingError == 0)
         m_nPendingError = WinsockErrors::FromSocketError(m_pSocket->error());
+    // The line now in progress began with this read unless it was already under way: bytes
+    // that trickle in without ending it do not buy more time.
+    if (!midLine || m_buffer.LinesSeen() != linesBefore)
+        m_lineStarted.start();
     ArmTimer();
     m_pump.start();
 }
@@ -391,9 +399,16 @@ void CNewsConnection::ReportError(int notification, int error) {
     m_pOwner->OnConnectionError(notification, error);
 }
 
+// The full time limit from now, except for a line under way with no complete line waiting:
+// that one must end within the limit counted from its first byte.
 void CNewsConnection::ArmTimer() {
-    if (!m_bBlocking)
-        m_timer.start(m_nTimeout);
+    if (m_bBlocking)
+        return;
+    qint64 limit = m_nTimeout;
+    if (m_ePhase == Phase::Connected && !m_buffer.HasLine() && m_buffer.UnendedBytes() > 0 &&
+        m_lineStarted.isValid())
+        limit = std::max<qint64>(0, limit - m_lineStarted.elapsed());
+    m_timer.start(static_cast<int>(limit));
 }
 
 // ---------------------------------------------------------------------------------
@@ -486,12 +501,14 @@ bool CNewsConnection::LogonPrompt() {
     return CLogonPrompt::Run(m_profile, m_strServer);
 }
 
+// A line must arrive whole within the time limit, however its bytes trickle in.
 std::string CNewsConnection::ReadLine() {
+    const QDeadlineTimer deadline(m_nTimeout);
     std::string line;
     while (!m_buffer.TakeLine(line)) {
         if (m_buffer.Overlong())
             Fail("overlong line from " + m_strServer, WinsockErrors::kNoBuffers);
-        WaitForData();
+        WaitForData(deadline);
     }
     if (g_nDebugLevel >= 5)
         DebugTrace(5, "%s\n", line.c_str());
@@ -509,13 +526,26 @@ int CNewsConnection::ExpectCode(int code) {
     return code;
 }
 
-void CNewsConnection::WaitForData() {
+void CNewsConnection::WaitForData(const QDeadlineTimer& deadline) {
     if (!m_pSocket)
         Fail("not connected to " + m_strServer, WinsockErrors::kNotConnected);
-    // Bytes that arrived together with the server's close are still read.
-    if (m_pSocket->bytesAvailable() == 0 && !m_pSocket->waitForReadyRead(m_nTimeout) &&
-        m_pSocket->bytesAvailable() == 0)
-        Fail("no reply from " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
+    while (m_pSocket->bytesAvailable() == 0) {
+        if (deadline.hasExpired())
+            Fail("no complete reply line from " + m_strServer + " in time",
+                 WinsockErrors::kTimedOut);
+        const qint64 slice = m_stopCheck ? std::min<qint64>(deadline.remainingTime(), kStopCheckMs)
+                                         : deadline.remainingTime();
+        if (m_pSocket->waitForReadyRead(static_cast<int>(slice)))
+            break;
+        // Bytes that arrived together with the server's close are still read.
+        if (m_pSocket->bytesAvailable() > 0)
+            break;
+        if (m_pSocket->error() != QAbstractSocket::SocketTimeoutError)
+            Fail("no reply from " + m_strServer,
+                 WinsockErrors::FromSocketError(m_pSocket->error()));
+        if (m_stopCheck && m_stopCheck())
+            throw CUserCancelException();
+    }
     ReadAvailable();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractSocket>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QList>
@@ -93,7 +95,7 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     QList<QHostAddress> ResolveBlocking() const;
     void ConnectFirstReachable(const QList<QHostAddress>& addresses);
     void ConnectAndGreet();
-    void WaitForData();
+    void WaitForData(const QDeadlineTimer& deadline);
     void WriteBlocking(const std::string& data);
     [[noreturn]] void Fail(const std::string& what, int error) const;
 
@@ -121,8 +123,9 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     qsizetype m_nNextAddress = 0;
     quint16 m_nPort = 119;
 
-    QTimer m_timer; // time limit of the lookup, each connect and every wait for data
-    QTimer m_pump;  // zero timer: delivers lines and errors outside the socket's signals
+    QTimer m_timer;              // time limit of the lookup, each connect and every wait for data
+    QElapsedTimer m_lineStarted; // when the first byte of the line under way arrived
+    QTimer m_pump; // zero timer: delivers lines and errors outside the socket's signals
     int m_nPendingError = 0;
     bool m_bDelivering = false;
     // Changes at every Start, Connect and Close, so that late lookup results and

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/TempSiblings.h"
+
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
@@ -53,8 +55,12 @@ void SyncFolder(const std::string& path) {
 
 } // namespace
 
+std::size_t CAtomicFileWriter::RemoveLeftovers(const std::string& path) {
+    return RemoveTempSiblings(ResolveLink(path));
+}
+
 CAtomicFileWriter::CAtomicFileWriter(std::string path)
-    : m_strPath(ResolveLink(std::move(path))), m_strTempPath(m_strPath + ".XXXXXX") {
+    : m_strPath(ResolveLink(std::move(path))), m_strTempPath(TempSiblingTemplate(m_strPath)) {
     m_fd = ::mkostemp(m_strTempPath.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_strTempPath.clear();
@@ -126,8 +132,10 @@ void CAtomicFileWriter::KeepBackup(const std::string& backupPath) const {
         }
         return;
     }
-    if (errno != ENOENT) {
-        // A file system without hard links: move the old file aside instead.
+    struct stat old {};
+    if (errno != ENOENT && ::lstat(m_strPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // A file system without hard links: move the old file aside instead (never a folder
+        // that stands where the file should be).
         ::rename(m_strPath.c_str(), backupPath.c_str());
     }
 }

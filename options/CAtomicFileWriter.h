@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,8 @@
 class CAtomicFileWriter {
   public:
     explicit CAtomicFileWriter(std::string path);
+    // Removes the temporary files a killed process left beside `path`; returns how many.
+    static std::size_t RemoveLeftovers(const std::string& path);
     ~CAtomicFileWriter();
     CAtomicFileWriter(const CAtomicFileWriter&) = delete;
     CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;

@@ -1,5 +1,7 @@
 #include "options/CKillFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -57,14 +59,21 @@ std::optional<KillRule> ParseRuleLine(std::string_view line) {
 
 } // namespace
 
-void CKillFile::Read(const std::string& path, std::vector<KillRule>& rules) {
+bool CKillFile::Read(const std::string& path, std::vector<KillRule>& rules, std::string* error) {
     std::ifstream in(path, std::ios::binary);
+    if (!in.is_open() && errno == ENOENT)
+        return true;
     std::string line;
     while (std::getline(in, line)) {
         if (auto rule = ParseRuleLine(line)) {
             rules.push_back(std::move(*rule));
         }
     }
+    if (in.is_open() && !in.bad())
+        return true;
+    if (error)
+        *error = std::strerror(errno);
+    return false;
 }
 
 bool CKillFile::Write(const std::string& path, const std::vector<KillRule>& rules,

@@ -1,6 +1,7 @@
 #include "platform/CHive.h"
 
 #include "platform/CRegText.h"
+#include "platform/TempSiblings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -410,6 +411,7 @@ CHive::LoadResult CHive::Load(const std::string& path) {
                      m_strLastError.c_str());
         return LoadResult::Unreadable;
     }
+    KeepPrivate(path);
     if (text.empty()) {
         return LoadResult::Loaded;
     }
@@ -421,6 +423,14 @@ CHive::LoadResult CHive::Load(const std::string& path) {
     m_pRoot->Clear();
     m_bModified = false;
     return SetAside(reason) ? LoadResult::SetAside : LoadResult::Unreadable;
+}
+
+// The file holds the servers' passwords: one that others may read (copied in by hand, or
+// restored from a backup) is made private again.
+void CHive::KeepPrivate(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)
+        ::chmod(path.c_str(), 0600);
 }
 
 // Keeps an unparsable settings file under a new name so that nothing the user had is lost.
@@ -448,6 +458,10 @@ bool CHive::SetAside(const std::string& reason) {
     return true;
 }
 
+std::size_t CHive::RemoveLeftovers(const std::string& path) {
+    return RemoveTempSiblings(path);
+}
+
 bool CHive::Save() {
     if (!m_bModified) {
         return true;
@@ -459,7 +473,7 @@ bool CHive::Save() {
         return false;
     }
     const std::string folder = Folder(m_strPath);
-    std::string temp = m_strPath + ".tmp-XXXXXX";
+    std::string temp = TempSiblingTemplate(m_strPath);
     int fd = -1;
     if (MakeFolders(folder)) {
         fd = mkstemp(temp.data());

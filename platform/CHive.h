@@ -50,6 +50,8 @@ class CHive {
     // then left as it was, the changes stay to be saved later, and the caller reports
     // LastError().
     bool Save();
+    // Removes the temporary files a killed Save left beside the file at `path`.
+    static std::size_t RemoveLeftovers(const std::string& path);
     bool IsModified() const { return m_bModified; }
     const std::string& Path() const { return m_strPath; }
     const std::string& LastError() const { return m_strLastError; }
@@ -80,6 +82,7 @@ class CHive {
     bool DeleteValue(std::string_view key, std::string_view name);
 
   private:
+    static void KeepPrivate(const std::string& path);
     struct Node;
 
     Node* Find(std::string_view key) const;

@@ -68,7 +68,7 @@ std::string DiagnosticsFilePath() {
 
 bool OpenDiagnosticsFile(const std::string& path) {
     CloseDiagnosticsFile();
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         return false;
     }

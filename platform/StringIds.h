@@ -69,5 +69,7 @@ inline constexpr unsigned kInvalidServerName = 231; // "%1": the name typed
 inline constexpr unsigned kEnterInteger = 232;
 inline constexpr unsigned kEnterIntegerBetween = 233; // "%1" and "%2": the lowest and highest
 inline constexpr unsigned kNotMovedToTrash = 234;     // "%1": the file's path
+inline constexpr unsigned kPendingPartDropped = 300;  // "%1": the group
+inline constexpr unsigned kDiskFailure = 301;         // "%1": the folder and the reason
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

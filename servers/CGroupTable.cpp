@@ -1,8 +1,11 @@
 #include "servers/CGroupTable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 #include "options/CAtomicFileWriter.h"
 #include "options/CSettings.h"
@@ -31,6 +34,24 @@ constexpr std::string_view kMarks = "!:";
 constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUnstorable = "!:\r\n";
 constexpr std::size_t kProbeStride = 1000;
+// Several times the largest group list of any real server, and still well inside the memory a
+// desktop program may take: a list that goes on past either is refused rather than kept.
+constexpr std::size_t kMaxListGroups = 300000;
+constexpr std::size_t kMaxListBytes = 32 * 1024 * 1024;
+
+// Counts a reply's lines and bytes against the limits above.
+class ListBudget {
+  public:
+    bool Take(std::string_view line) {
+        ++m_nLines;
+        m_nBytes += line.size();
+        return m_nLines <= kMaxListGroups && m_nBytes <= kMaxListBytes;
+    }
+
+  private:
+    std::size_t m_nLines = 0;
+    std::size_t m_nBytes = 0;
+};
 constexpr std::size_t kMinInsertStep = 100;
 
 // A signed decimal prefix ("-1", "12abc", "" -> 0), kept modulo 2^32 like the
@@ -82,7 +103,9 @@ std::unique_ptr<GroupRecord> ParseNewsrcLine(std::string_view line) {
         end = line.find_first_of(kBlanks, begin);
     }
     const std::string_view name = Trim(line.substr(begin, end - begin));
-    if (name.empty()) {
+    // A carriage return left inside a hand-edited name would end the GROUP command early and
+    // send the rest to the server as a command of its own; no group is named so.
+    if (name.empty() || name.find('\r') != std::string_view::npos) {
         return nullptr;
     }
     auto record = std::make_unique<GroupRecord>();
@@ -120,6 +143,17 @@ void AppendNewsrcLine(std::string& out, const GroupRecord& record) {
         AppendNumber(out, number);
     }
     out += '\n';
+}
+
+// The next line of a list reply; false at its end, and when the user stopped the wait for it
+// (which keeps what came, as a Cancel between lines does).
+bool NextListLine(IBlockingConnection& connection, std::string& line) {
+    try {
+        line = connection.ReadLine();
+    } catch (const CUserCancelException&) {
+        return false;
+    }
+    return line != ".";
 }
 
 std::string CounterText(const std::string& stem, int counter) {
@@ -175,8 +209,11 @@ std::string CGroupTable::GetNewsrcPath() {
 }
 
 void CGroupTable::Load() {
-    std::ifstream in(GetNewsrcPath(), std::ios::binary);
+    const std::string path = GetNewsrcPath();
+    std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
+        if (errno != ENOENT)
+            KeepUnreadableFile(path, errno);
         FetchFullList(nullptr);
         return;
     }
@@ -192,12 +229,23 @@ void CGroupTable::Load() {
         }
         Append(std::move(record));
     }
+    if (in.bad())
+        KeepUnreadableFile(path, errno);
 }
 
-void CGroupTable::Save(bool backup) {
+// The user's subscriptions and positions are in that file: it is never replaced by whatever
+// this process has instead.
+void CGroupTable::KeepUnreadableFile(const std::string& path, int error) {
+    m_bKeepFile = true;
+    throw std::runtime_error("cannot read " + path + ": " + std::strerror(error));
+}
+
+void CGroupTable::Save() {
+    if (m_bKeepFile || m_bListIncomplete)
+        return;
     const std::string path = GetNewsrcPath();
     const bool keepBackup =
-        backup && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
+        !m_bReplaced && m_profile.GetProfileInt(CSettings::kSection, "m_bBackupNewsrc", 1) != 0;
     CAtomicFileWriter writer(path);
     std::string line;
     for (std::size_t i = 0; i < GetCount(); ++i) {
@@ -211,6 +259,7 @@ void CGroupTable::Save(bool backup) {
         writer.Write(line);
     }
     writer.Commit(keepBackup ? path + std::string(kBackupSuffix) : std::string());
+    m_bReplaced = true;
 }
 
 bool CGroupTable::HasSubscribedGroups() const {
@@ -332,6 +381,13 @@ void CGroupTable::AddListLine(std::string_view line, const CGroupTable* previous
     InsertOrdered(std::move(record));
 }
 
+void CGroupTable::RefuseEndlessList() const {
+    throw std::runtime_error("the group list of " + m_strName +
+                             " is larger than any real server's (more than " +
+                             std::to_string(kMaxListGroups) + " groups or " +
+                             std::to_string(kMaxListBytes >> 20) + " MB); it is not kept");
+}
+
 IGroupListHost& CGroupTable::ListHost() const {
     if (!s_pListHost) {
         throw CConnectionException("no connection layer to fetch the group list of " + m_strName);
@@ -340,26 +396,39 @@ IGroupListHost& CGroupTable::ListHost() const {
 }
 
 void CGroupTable::FetchFullList(const CGroupTable* previous) {
+    if (previous != nullptr)
+        m_bReplaced = previous->m_bReplaced;
     IGroupListHost& host = ListHost();
     FetchSession session(host, true);
     session.m_pProgress = host.MakeProgress(m_strName);
     session.m_pConnection = host.MakeConnection(m_strName);
     IBlockingConnection& connection = *session.m_pConnection;
+    // Until the list has ended (or the user stopped it), what was received stays for this
+    // process but is not stored as the server's list: the next start fetches it again.
+    m_bListIncomplete = true;
     connection.Connect();
     connection.SendLine("LIST");
     connection.ExpectCode(215);
+    // The progress window stays live while the server is slow to send the next line.
+    connection.SetStopCheck([&session] { return session.m_pProgress->PumpMessages(); });
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
-    std::string line = connection.ReadLine();
-    for (int counter = 0; line != "."; ++counter) {
+    ListBudget budget;
+    std::string line;
+    for (int counter = 0; NextListLine(connection, line); ++counter) {
         if (session.m_pProgress->PumpMessages()) {
             break;
         }
         if (counter % 100 == 0) {
             session.m_pProgress->SetCounterText(CounterText(stem, counter));
         }
+        if (!budget.Take(line)) {
+            m_records = CGroupRecordList();
+            m_bInNameOrder = true;
+            RefuseEndlessList();
+        }
         AddListLine(line, previous);
-        line = connection.ReadLine();
     }
+    m_bListIncomplete = false;
     m_bListFetched = true;
     CServerRecord(m_profile, m_strName).WriteLastUpdate();
 }
@@ -379,14 +448,19 @@ void CGroupTable::FetchNewGroups() {
     connection.SendLine(command);
     connection.ExpectCode(231);
     const std::string& stem = CStringTable::Load(ids::kDownloadingGroupNumber);
-    std::string line = connection.ReadLine();
-    for (int counter = 0; line != "."; ++counter) {
-        if (counter % 100 == 0) {
-            session.m_pProgress->SetCounterText(CounterText(stem, counter));
+    ListBudget budget;
+    // The whole reply first: a reply that goes on without end leaves the table as it was.
+    std::vector<std::string> lines;
+    for (std::string line = connection.ReadLine(); line != "."; line = connection.ReadLine()) {
+        if (lines.size() % 100 == 0) {
+            session.m_pProgress->SetCounterText(CounterText(stem, static_cast<int>(lines.size())));
         }
-        AddListLine(line, this);
-        line = connection.ReadLine();
+        if (!budget.Take(line))
+            RefuseEndlessList();
+        lines.push_back(std::move(line));
     }
+    for (const std::string& line : lines)
+        AddListLine(line, this);
     m_bListFetched = true;
     server.WriteLastUpdate();
 }

@@ -16,7 +16,7 @@ class IGroupListHost;
 // their addresses (handles) until the table is destroyed.
 class CGroupTable {
   public:
-    // What Save(true) appends to the file's path for the previous file.
+    // What Save appends to the file's path for the previous file.
     static constexpr std::string_view kBackupSuffix = ".backup";
 
     CGroupTable(CProfile& profile, std::string serverName);
@@ -25,12 +25,16 @@ class CGroupTable {
     std::string m_strName;
     bool m_bListFetched = false;
 
-    // Reads the .newsrc file, or fetches the full list when it cannot be opened
-    // (the fetch's exceptions reach the caller).
+    // Reads the .newsrc file, or fetches the full list when there is none (the fetch's
+    // exceptions reach the caller). A file that exists but cannot be read throws
+    // std::runtime_error and is never replaced by this table.
     void Load();
-    // Replaces the .newsrc file; with `backup` and "m_bBackupNewsrc" on, the old file
-    // is kept as path + kBackupSuffix. Throws std::runtime_error when it cannot be written.
-    void Save(bool backup);
+    // Replaces the .newsrc file, unless it must stay (see Load; and while the table holds a
+    // group list that ended early through a failure, which the next start fetches again). With
+    // "m_bBackupNewsrc" on, the first replacement in this process keeps the file as it was as path
+    // + kBackupSuffix; later ones leave that backup alone, so that it holds the state from before
+    // this process changed anything. Throws std::runtime_error when the file cannot be written.
+    void Save();
     std::string GetNewsrcPath();
     bool HasSubscribedGroups() const;
     // The record named exactly `name`, searched from near `hint` (-1: none), or null.
@@ -56,12 +60,21 @@ class CGroupTable {
     GroupRecord* FindInNameOrder(std::string_view name, std::size_t start) const;
     GroupRecord* ProbedFind(std::string_view name, std::size_t start) const;
     IGroupListHost& ListHost() const;
+    [[noreturn]] void KeepUnreadableFile(const std::string& path, int error);
+    [[noreturn]] void RefuseEndlessList() const;
 
     CProfile& m_profile;
     CGroupRecordList m_records;
     // Whether the names ascend (equal neighbours allowed). Searches then take shortcuts
     // that give the same results as the probing scans, which serve any other order.
     bool m_bInNameOrder = true;
+    // Whether the .newsrc file exists but could not be read: it is never replaced.
+    bool m_bKeepFile = false;
+    // Whether the table holds a group list that a failure ended early.
+    bool m_bListIncomplete = false;
+    // Whether this process replaced the file already (then its backup is taken); a table that
+    // replaces another one for the same server (Reset List) takes this over.
+    bool m_bReplaced = false;
 };
 
 // The process-wide list of tables, in registry enumeration order.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,4 +19,11 @@ class IBlockingConnection {
     virtual int ExpectCode(int code) = 0;
     // Sends "QUIT" when connected (failures ignored) and closes.
     virtual void Close() = 0;
+    // While a read waits for the server, `stop` is asked at least every 200 ms; when it
+    // answers true the read ends with CUserCancelException, so that a Cancel or a signal acts
+    // at once even while the server stalls. Without one, a read waits up to the time limit.
+    virtual void SetStopCheck(std::function<bool()> stop) { m_stopCheck = std::move(stop); }
+
+  protected:
+    std::function<bool()> m_stopCheck;
 };

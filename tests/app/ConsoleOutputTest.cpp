@@ -6,7 +6,7 @@
 #include "app/CConsoleGroupProgress.h"
 #include "app/CConsoleLogList.h"
 #include "app/CConsoleProgress.h"
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 
 namespace {
 

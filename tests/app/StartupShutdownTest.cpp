@@ -68,6 +68,29 @@ TEST_F(StartupShutdown, LoadsEverythingAndWritesItBackWithANewsrcBackup) {
     EXPECT_TRUE(again.ExitInstance());
 }
 
+TEST_F(StartupShutdown, TemporaryFilesOfAKilledProcessAreRemovedAtTheNextStart) {
+    home.Write("HKCU.reg", HiveText({"news.test"}));
+    home.Write("news.test.newsrc", "alt.bin: 5\n");
+    const std::vector<std::string> leftovers = {
+        "HKCU.reg.tmp-Ab12Cd", "news.test.newsrc.tmp-xY34zW", "Gleanwick.killfile.tmp-000000",
+        "Decodes/.gleanwick-Qq11Rr.part"};
+    // Names that merely look alike, and the backup, are the user's.
+    const std::vector<std::string> kept = {"news.test.newsrc.backup", "news.test.newsrc.tmp-1",
+                                           "HKCU.reg.old", "Decodes/pic.jpg"};
+    std::filesystem::create_directories(home / "Decodes");
+    for (const std::string& name : leftovers)
+        home.Write(name, "x");
+    for (const std::string& name : kept)
+        home.Write(name, "x");
+    CMainApp app(err);
+    app.InitInstance(0);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(home.Exists(name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(home.Exists(name)) << name;
+    app.ExitInstance();
+}
+
 TEST_F(StartupShutdown, NoBackupWhenTheSettingIsOff) {
     home.Write("HKCU.reg", HiveText({"news.test"}, "\"m_bBackupNewsrc\"=dword:00000000\n"));
     home.Write("news.test.newsrc", "alt.test: 5\n");
@@ -110,6 +133,8 @@ TEST_F(StartupShutdown, AFailedFetchIsReportedAndTheServerStaysListed) {
     EXPECT_NE(err.str().find("Unable to access newsgroups for bad.test.\n"), std::string::npos);
     EXPECT_EQ(err.str().find("good.test"), std::string::npos);
     EXPECT_TRUE(app.ExitInstance());
+    // Not stored as the server's list: the next start fetches it again.
+    EXPECT_FALSE(home.Exists("bad.test.newsrc"));
 }
 
 TEST_F(StartupShutdown, ACancelledLogonDuringTheFetchIsSilent) {
@@ -137,20 +162,59 @@ TEST_F(StartupShutdown, WithoutAUserTheCancelledLogonIsAReportedFailure) {
     EXPECT_TRUE(app.ExitInstance());
 }
 
-TEST_F(StartupShutdown, ANewsrcThatCannotBeWrittenDoesNotStopTheOthers) {
-    // A folder where the file should be: loading reads nothing, writing must fail (without a
-    // backup, which would move the folder out of the way).
+TEST_F(StartupShutdown, ANewsrcThatCannotBeReadIsReportedAndNeverReplaced) {
+    // Something that cannot be read where the file should be: it is not taken for a missing
+    // file (whose server would get a fresh list), and nothing overwrites it.
     std::filesystem::create_directory(home / "first.test.newsrc");
-    home.Write("HKCU.reg",
-               HiveText({"first.test", "second.test"}, "\"m_bBackupNewsrc\"=dword:00000000\n"));
+    home.Write("HKCU.reg", HiveText({"first.test", "second.test"}));
+    home.Write("second.test.newsrc", "alt.test: 5\n");
+    ListHost host(err, ListConnection::Outcome::List, {"alt.new 1 1 y", "."});
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+    EXPECT_EQ(host.connections, 0);
+    EXPECT_NE(err.str().find("Unable to access newsgroups for first.test.\n  cannot read " +
+                             (home / "first.test.newsrc")),
+              std::string::npos)
+        << err.str();
+    ASSERT_EQ(g_serverTables.size(), 2u);
+    EXPECT_EQ(g_serverTables[0]->GetCount(), 0u);
+    g_serverTables[1]->GetAt(0).last = 9;
+
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_TRUE(std::filesystem::is_directory(home / "first.test.newsrc"));
+    EXPECT_FALSE(home.Exists("first.test.newsrc.backup"));
+    EXPECT_EQ(home.Read("second.test.newsrc"), "alt.test: 9\n");
+}
+
+TEST_F(StartupShutdown, AKillFileThatCannotBeReadIsReportedAndNeverReplaced) {
+    home.Write("HKCU.reg", HiveText({}));
+    std::filesystem::create_directory(home / "Gleanwick.killfile");
+    CMainApp app(err);
+    app.InitInstance(0);
+    EXPECT_NE(err.str().find("Unable to read the kill rules from " + (home / "Gleanwick.killfile")),
+              std::string::npos);
+    app.KillRules().push_back({0, "new"});
+    EXPECT_TRUE(app.SaveSettings());
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_TRUE(std::filesystem::is_directory(home / "Gleanwick.killfile"));
+}
+
+TEST_F(StartupShutdown, ANewsrcThatCannotBeWrittenDoesNotStopTheOthers) {
+    home.Write("HKCU.reg", HiveText({"first.test", "second.test"}));
+    home.Write("first.test.newsrc", "alt.first: 1\n");
     home.Write("second.test.newsrc", "alt.test: 5\n");
     CMainApp app(err);
     app.InitInstance(0);
     ASSERT_EQ(g_serverTables.size(), 2u);
     g_serverTables[1]->GetAt(0).last = 9;
+    // The first file's folder goes away: its replacement cannot be made.
+    app.Profile().WriteProfileString("Servers\\first.test", "NEWSRC File",
+                                     home / "gone/first.test.newsrc");
 
     EXPECT_FALSE(app.ExitInstance());
-    EXPECT_NE(err.str().find("Unable to save " + (home / "first.test.newsrc")), std::string::npos);
+    EXPECT_NE(err.str().find("Unable to save " + (home / "gone/first.test.newsrc")),
+              std::string::npos);
     EXPECT_EQ(home.Read("second.test.newsrc"), "alt.test: 9\n");
     EXPECT_TRUE(home.Exists("HKCU.reg"));
 }
@@ -190,12 +254,12 @@ TEST_F(StartupShutdown, DebugLevelOpensTheDiagnosticsFileUntilShutdown) {
 TEST(StartupShutdownSaving, AKillFileThatCannotBeWrittenIsReportedAndFailsTheExit) {
     TestHome home;
     std::ostringstream err;
-    // A folder in the kill file's place: nothing can be renamed over it.
-    std::filesystem::create_directory(home / "Gleanwick.killfile");
     CMainApp app(err);
     std::vector<std::string> told;
     app.SetProblemReporter([&](const std::string& message) { told.push_back(message); });
     app.InitInstance(0);
+    // A folder in the kill file's place: nothing can be renamed over it.
+    std::filesystem::create_directory(home / "Gleanwick.killfile");
     app.KillRules().push_back({0, "spammer*"});
     EXPECT_FALSE(app.SaveSettings());
     EXPECT_FALSE(app.ExitInstance());

@@ -44,6 +44,13 @@ TEST(StopSignals, SignalsArrivingTogetherAreDeliveredOnceWithTheLastOne) {
     std::raise(SIGINT);
     stop.Dispatch();
     EXPECT_EQ(received, std::vector<int>{SIGINT});
+    // A closed terminal and a quit key stop the run as well instead of killing the process.
+    for (const int signal : {SIGHUP, SIGQUIT}) {
+        std::raise(signal);
+        stop.Dispatch();
+        EXPECT_EQ(received.back(), signal);
+    }
+    received.resize(1);
     // Nothing left to read: a second dispatch calls nobody.
     stop.Dispatch();
     EXPECT_EQ(received.size(), 1u);

@@ -38,6 +38,7 @@ cleanup() {
         kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     inn_stop
+    mountpoint -q "$WORK/small" 2>/dev/null && umount "$WORK/small"
     if [[ -n ${GW_E2E_KEEP:-} ]]; then
         echo "work folder kept: $WORK"
     else
@@ -208,6 +209,11 @@ wait_for() { # SECONDS COMMAND...
 wait_exit() { # PID SECONDS
     wait_for "$2" bash -c "! kill -0 $1" || kill -KILL "$1" 2>/dev/null
     wait "$1"
+}
+
+# True while a file is being written in folder DIR (under its temporary name).
+part_file_in() {
+    compgen -G "$1/.gleanwick-*.part" >/dev/null
 }
 
 # Sorted list of files below a Decodes folder.
@@ -391,7 +397,7 @@ GLEANWICK_HOME=$HOME4 QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/r
 gw_pid=$!
 BACKGROUND_PIDS+=("$gw_pid")
 check_context "$WORK/run7.out"
-if wait_for 30 test -s "$HOME4/Decodes/big.bin"; then
+if wait_for 30 part_file_in "$HOME4/Decodes"; then
     kill -INT "$gw_pid"
 fi
 wait_exit "$gw_pid" 20
@@ -427,6 +433,159 @@ rc=$?
 check_context "$WORK/run10.out"
 check_eq "the next run ends with status 0" 0 "$rc"
 check_same "the next run decodes the article whole" "$ORIG/big.bin" "$HOME5/Decodes/big.bin"
+
+echo "== faults: a process killed in the middle of a file"
+# SIGKILL leaves no chance to clean up: the cut-off file must not carry the final name, or
+# the next run would log "Already decoded" and keep it broken for good.
+KILL_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$KILL_PORT" "$INN_READ_PORT" 400000 120 >"$WORK/kill-proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/kill-proxy.out" || abort "the relay did not start"
+HOME_KILL=$WORK/home-kill
+gw_home "$HOME_KILL" "$KILL_PORT"
+gw_newsrc "$HOME_KILL" "$STOP_GROUP: 0"
+GLEANWICK_HOME=$HOME_KILL QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless >"$WORK/kill.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+check "the killed run was writing the file" wait_for 30 part_file_in "$HOME_KILL/Decodes"
+kill -KILL "$gw_pid"
+wait_exit "$gw_pid" 10
+check_absent "no cut-off file under the final name" "$HOME_KILL/Decodes/big.bin"
+gw_home "$HOME_KILL" "$INN_READ_PORT"
+gw_run "$HOME_KILL" "$WORK/kill2.out"
+check_eq "the run after the kill ends with status 0" 0 "$?"
+check_same "the run after the kill decodes the file whole" "$ORIG/big.bin" \
+    "$HOME_KILL/Decodes/big.bin"
+check_not "the killed run's temporary file is gone" part_file_in "$HOME_KILL/Decodes"
+check_newsrc "the backup holds the .newsrc from before the run" \
+    "$HOME_KILL/$GW_SERVER.newsrc.backup" "$STOP_GROUP: 0"
+
+echo "== faults: a group list cut by a dropped connection"
+# The relay cuts after 150 bytes of replies: the greeting, the LIST code and part of the list.
+LIST_CUT_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$LIST_CUT_PORT" "$INN_READ_PORT" 0 120 150 >"$WORK/listcut.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/listcut.out" || abort "the relay did not start"
+HOME_LIST=$WORK/home-list
+gw_home "$HOME_LIST" "$LIST_CUT_PORT"
+gw_run "$HOME_LIST" "$WORK/listcut1.out"
+check_context "$WORK/listcut1.out"
+check_output "$WORK/listcut1.out" "Unable to access newsgroups for 127.0.0.1."
+check_absent "the partial list is not stored as the server's" "$HOME_LIST/$GW_SERVER.newsrc"
+gw_home "$HOME_LIST" "$INN_READ_PORT"
+gw_run "$HOME_LIST" "$WORK/listcut2.out"
+check "the next start fetches the whole list" grep -q "^$OTHER_GROUP! " "$HOME_LIST/$GW_SERVER.newsrc"
+
+echo "== faults: files the program cannot read"
+# As an unprivileged user, a .newsrc and a kill file of mode 000 are reported and left as they
+# are instead of being replaced by a fresh list and an empty rule list.
+HOME_LOCKED=$WORK/home-locked
+gw_home "$HOME_LOCKED" "$INN_READ_PORT"
+gw_newsrc "$HOME_LOCKED" "$TEST_GROUP: 7"
+printf '0,*@spam.test>\n' >"$HOME_LOCKED/Gleanwick.killfile"
+chmod 000 "$HOME_LOCKED/$GW_SERVER.newsrc" "$HOME_LOCKED/Gleanwick.killfile"
+chown -R nobody "$HOME_LOCKED"
+chmod 755 "$WORK"
+GLEANWICK_HOME=$HOME_LOCKED QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" \
+    setpriv --reuid=nobody --regid=nogroup --clear-groups "$GW_BINARY" -headless \
+    >"$WORK/locked.out" 2>&1
+check_context "$WORK/locked.out"
+check_output "$WORK/locked.out" "Unable to access newsgroups for 127.0.0.1."
+check "the kill file's problem is reported" grep -q "Unable to read the kill rules" "$WORK/locked.out"
+chmod 600 "$HOME_LOCKED/$GW_SERVER.newsrc" "$HOME_LOCKED/Gleanwick.killfile"
+check_newsrc "the unreadable .newsrc is left as it was" "$HOME_LOCKED/$GW_SERVER.newsrc" \
+    "$TEST_GROUP: 7"
+check_eq "the unreadable kill file is left as it was" "0,*@spam.test>" \
+    "$(tr -d '\r' <"$HOME_LOCKED/Gleanwick.killfile")"
+check_absent "no backup replaces it either" "$HOME_LOCKED/$GW_SERVER.newsrc.backup"
+
+echo "== faults: hostile servers"
+# Each case ends by itself, within its time limit and in bounded memory (peak RSS under
+# 100 MB, measured by GNU time).
+hostile() { # MODE: starts the server, sets HOSTILE_PORT
+    HOSTILE_PORT=$(inn_free_port)
+    python3 "$HERE/hostile_server.py" "$HOSTILE_PORT" "$1" 120 >"$WORK/hostile-$1.out" 2>&1 &
+    BACKGROUND_PIDS+=($!)
+    wait_for 10 grep -q ready "$WORK/hostile-$1.out" || abort "the $1 server did not start"
+}
+measured_run() { # HOME NAME: a headless run under GNU time; sets PEAK_MB and SECONDS_TAKEN
+    GLEANWICK_HOME=$1 QT_QPA_PLATFORM=offscreen timeout -k 5 "$GW_TIMEOUT" /usr/bin/time \
+        -f "%M %e" -o "$WORK/$2.time" "$GW_BINARY" -headless >"$WORK/$2.out" 2>&1
+    local kb seconds
+    # The last line: GNU time puts "Command exited with non-zero status" before it.
+    read -r kb seconds < <(tail -n 1 "$WORK/$2.time")
+    PEAK_MB=$((kb / 1024))
+    SECONDS_TAKEN=${seconds%.*}
+}
+GW_SERVER_TIMEOUT_MS=2000
+hostile trickle
+HOME_TRICKLE=$WORK/home-trickle
+gw_home "$HOME_TRICKLE" "$HOSTILE_PORT"
+gw_newsrc "$HOME_TRICKLE" "alt.hostile: 0"
+measured_run "$HOME_TRICKLE" trickle
+check_context "$WORK/trickle.out"
+check "a reply trickling in is given up within the 2 s limit and a second" \
+    test "$SECONDS_TAKEN" -lt 3
+check_output "$WORK/trickle.out" "Error communicating with host 127.0.0.1"
+hostile endless-list
+HOME_ENDLESS=$WORK/home-endless
+gw_home "$HOME_ENDLESS" "$HOSTILE_PORT"
+measured_run "$HOME_ENDLESS" endless
+check_context "$WORK/endless.out"
+check "a LIST without end is refused" grep -q "larger than any real server's" "$WORK/endless.out"
+check "a LIST without end stays under 100 MB (peak $PEAK_MB MB)" test "$PEAK_MB" -lt 100
+check_absent "nothing of it is stored" "$HOME_ENDLESS/$GW_SERVER.newsrc"
+GW_SERVER_TIMEOUT_MS=30000
+# SIGINT while the group list stalls: the download stops within a second, not after the 30 s
+# limit, and keeps the groups received, as a Cancel does.
+hostile stalled-list
+HOME_STALLED=$WORK/home-stalled
+gw_home "$HOME_STALLED" "$HOSTILE_PORT"
+GLEANWICK_HOME=$HOME_STALLED QT_QPA_PLATFORM=offscreen "$GW_BINARY" -headless \
+    >"$WORK/stalled.out" 2>&1 &
+gw_pid=$!
+BACKGROUND_PIDS+=("$gw_pid")
+sleep 2
+kill -INT "$gw_pid"
+started=$(date +%s%N)
+wait_exit "$gw_pid" 10
+check "SIGINT ends a stalled group-list download within a second" \
+    test $((($(date +%s%N) - started) / 1000000)) -lt 1000
+check "the groups received before the stop are kept" grep -q "^alt.two! " \
+    "$HOME_STALLED/$GW_SERVER.newsrc"
+hostile huge-subjects
+HOME_HUGE=$WORK/home-huge
+gw_home "$HOME_HUGE" "$HOSTILE_PORT"
+gw_newsrc "$HOME_HUGE" "alt.hostile: 0"
+measured_run "$HOME_HUGE" huge
+check_context "$WORK/huge.out"
+check "400 pending parts with 1 MB headers stay under 100 MB (peak $PEAK_MB MB)" \
+    test "$PEAK_MB" -lt 100
+check_eq "all 400 stay pending" 401 "$(sed -n 's/^alt.hostile: //p' "$HOME_HUGE/$GW_SERVER.newsrc" | wc -w)"
+
+echo "== faults: a full disk"
+# The decode folder on a 1 MB file system: the 2.7 MB file cannot be written. The run stops
+# with status 1 instead of passing over every following article, and the article is fetched
+# again once there is room.
+SMALL=$WORK/small
+mkdir -p "$SMALL"
+mount -t tmpfs -o size=1m tmpfs "$SMALL" || abort "cannot mount a small tmpfs"
+HOME_FULL=$WORK/home-full
+gw_home "$HOME_FULL" "$INN_READ_PORT"
+sed -i "s|\"m_DecodeDir\"=.*|\"m_DecodeDir\"=\"$SMALL/\"|" "$HOME_FULL/HKCU.reg"
+gw_newsrc "$HOME_FULL" "$STOP_GROUP: 0"
+gw_run "$HOME_FULL" "$WORK/full1.out"
+rc=$?
+check_context "$WORK/full1.out"
+check_eq "a full disk ends the run with status 1" 1 "$rc"
+check_output "$WORK/full1.out" \
+    "Cannot write the decoded file to $SMALL/: No space left on device. The run stops; the article is fetched again by the next run."
+check_no_output "$WORK/full1.out" "Extract Complete"
+check_eq "nothing is left on the full disk" "" "$(ls -A "$SMALL")"
+umount "$SMALL"
+gw_run "$HOME_FULL" "$WORK/full2.out"
+check_eq "the run with room again ends with status 0" 0 "$?"
+check_same "the run with room again decodes the article" "$ORIG/big.bin" "$SMALL/big.bin"
 
 echo "== the window: Auto Start Extract and Exit when Complete"
 # The same corpus through the window program, offscreen, against a twin home run headless.

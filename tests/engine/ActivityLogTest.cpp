@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +65,18 @@ TEST_F(ActivityLogTest, UncreatableFileMeansNoLog) {
     EXPECT_FALSE(log.IsOpen());
     log.Write("nowhere", m_start);
     EXPECT_FALSE(std::filesystem::exists(m_folder + "missing"));
+}
+
+TEST_F(ActivityLogTest, NamesFromArticlesCannotBreakLinesOrSendEscapes) {
+    ActivityLog log;
+    ASSERT_TRUE(log.Open(m_folder, m_start));
+    log.WriteFileDecode("a\nb.jpg", "Eve\r\n[01/01/2000 00:00:00] forged", "\x1b[2Jx", m_start);
+    log.Write("Already decoded: c\rd", m_start);
+    const std::string text = Read();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_NE(text.find("a?b.jpg"), std::string::npos) << text;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -54,8 +55,17 @@ class OutputFileTest : public testing::Test {
         }
         int status = 0;
         waitpid(child, &status, 0);
-        fs::remove(m_dir + "big");
+        fs::remove_all(m_dir);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Names in the decode folder, sorted.
+    std::vector<std::string> Names(const std::string& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     fs::path m_root;
@@ -141,6 +151,77 @@ TEST_F(OutputFileTest, WriteFailuresAreReported) {
     EXPECT_EQ(WriteBeyondLimit(150 * 1024, 300 * 1024, 100 * 1024), 1); // past it
     // Still in the buffer when the limit is hit: Close reports it.
     EXPECT_EQ(WriteBeyondLimit(19, 19, 10), 2);
+}
+
+TEST_F(OutputFileTest, TheFinalNameAppearsOnlyWhenTheFileIsComplete) {
+    OutputFile file;
+    ASSERT_EQ(file.Create(m_dir, std::nullopt, "pic.jpg"), OutputFile::CreateResult::Created);
+    ASSERT_TRUE(file.Write("abc", 3));
+    ASSERT_TRUE(file.Flush());
+    std::vector<std::string> names = Names(m_dir);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(OutputFile::IsTemporaryName(names[0])) << names[0];
+    EXPECT_EQ(Read(m_dir + names[0]), "abc");
+    // A second file started meanwhile checks the final name, not the temporary one.
+    OutputFile other;
+    EXPECT_EQ(other.Create(m_dir, std::nullopt, "pic.jpg"), OutputFile::CreateResult::Created);
+    other.CloseAndDelete();
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(Names(m_dir), std::vector<std::string>{"pic.jpg"});
+    EXPECT_EQ(Read(m_dir + "pic.jpg"), "abc");
+
+    // Never closed as complete: nothing stays, whatever the name.
+    {
+        OutputFile dropped;
+        ASSERT_EQ(dropped.Create(m_dir, "alt.x", "cut.bin"), OutputFile::CreateResult::Created);
+        ASSERT_TRUE(dropped.Write("partial", 7));
+    }
+    EXPECT_TRUE(Names(m_dir + "alt.x").empty());
+}
+
+TEST_F(OutputFileTest, AFailedDecodeIsKeptOnlyOnRequestAndNeverOverAnotherFile) {
+    OutputFile file;
+    ASSERT_EQ(file.Create(m_dir, std::nullopt, "kept.bin"), OutputFile::CreateResult::Created);
+    ASSERT_TRUE(file.Write("half", 4));
+    file.Keep();
+    EXPECT_EQ(Read(m_dir + "kept.bin"), "half");
+
+    // Something takes the name while the file is written: it is left alone.
+    ASSERT_EQ(file.Create(m_dir, std::nullopt, "race.bin"), OutputFile::CreateResult::Created);
+    ASSERT_TRUE(file.Write("mine", 4));
+    std::ofstream(m_dir + "race.bin") << "theirs";
+    EXPECT_FALSE(file.Close());
+    file.Keep();
+    EXPECT_EQ(Read(m_dir + "race.bin"), "theirs");
+    EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"kept.bin", "race.bin"}));
+}
+
+TEST_F(OutputFileTest, LeftoversOfAKilledProcessAreRemovedAndNothingElse) {
+    fs::create_directories(m_dir + "alt.x");
+    fs::create_directories(m_root / "outside");
+    const std::vector<std::string> ours = {".gleanwick-AbC123.part",
+                                           "alt.x/.gleanwick-zz9900.part"};
+    const std::vector<std::string> theirs = {".gleanwick-AbC12.part",   ".gleanwick-AbC1234.part",
+                                             ".gleanwick-AbC12-.part",  "gleanwick-AbC123.part",
+                                             ".gleanwick-AbC123.partx", "pic.jpg"};
+    for (const std::string& name : ours)
+        std::ofstream(m_dir + name) << "x";
+    for (const std::string& name : theirs)
+        std::ofstream(m_dir + name) << "x";
+    // Links are not followed, neither as folders nor as files.
+    std::ofstream(m_root / "outside" / ".gleanwick-AbC123.part") << "x";
+    fs::create_directory_symlink(m_root / "outside", m_dir + "link");
+    fs::create_symlink(m_root / "outside" / ".gleanwick-AbC123.part",
+                       m_dir + ".gleanwick-Link00.part");
+
+    EXPECT_EQ(OutputFile::RemoveLeftovers(m_dir), ours.size());
+    for (const std::string& name : ours)
+        EXPECT_FALSE(fs::exists(m_dir + name)) << name;
+    for (const std::string& name : theirs)
+        EXPECT_TRUE(fs::exists(m_dir + name)) << name;
+    EXPECT_TRUE(fs::exists(m_root / "outside" / ".gleanwick-AbC123.part"));
+    EXPECT_TRUE(fs::is_symlink(m_dir + ".gleanwick-Link00.part"));
+    EXPECT_EQ(OutputFile::RemoveLeftovers((m_root / "missing").string()), 0u);
 }
 
 } // namespace

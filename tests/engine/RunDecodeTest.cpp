@@ -321,6 +321,42 @@ TEST_F(RunDecodeTest, SetArrivingOutOfOrderWithBannersIsDecodedInPartOrder) {
     EXPECT_EQ(log.lines.back(), kDone);
 }
 
+// What a hostile server sends cannot make the pending parts take memory without bound: huge
+// subjects are kept short yet still group into the right sets, and a group keeps at most so
+// many parts, dropping the oldest.
+TEST_F(RunDecodeTest, PendingPartsStayBoundedAndHugeSubjectsStillGroup) {
+    const std::string data = wire::Bytes(45 * 20, 5);
+    const auto parts = SplitPosting("huge.bin", data, 2);
+    const std::string name(1 << 20, 'n');
+    Connect();
+    Group("alt.bin", 1, 3);
+    Head({1, name + " (2/2) " + std::string(1 << 20, 't'), 10, std::string(1 << 20, 'f')});
+    Head({2, name + "x (1/2)", 10}); // another set whose name only starts the same
+    Head({3, name + " (1/2)", 10});
+    Part(3, parts[0]);
+    Part(1, parts[1]);
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("huge.bin")), data);
+    EXPECT_THAT(group->pending, ElementsAre(2u));
+
+    const uint32_t beyond = CExtractionRun::kMaxPendingParts + 2;
+    group->last = 0;
+    group->pending.clear();
+    log.lines.clear();
+    Connect();
+    Group("alt.bin", 1, beyond);
+    for (uint32_t n = 1; n <= beyond; ++n)
+        Head({n, "set" + std::to_string(n) + " (1/2)", 10});
+    server.Quit();
+    RunToEnd();
+    ASSERT_EQ(group->pending.size(), CExtractionRun::kMaxPendingParts);
+    EXPECT_EQ(*std::min_element(group->pending.begin(), group->pending.end()), 3u);
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                         "Too many pending parts in alt.bin: the oldest is dropped."),
+              2);
+}
+
 // Decoded bytes are held back while a body arrives and written when the connection waits for
 // the server; a write that fails then ends the decode at the next data line.
 TEST_F(RunDecodeTest, HeldBackBytesAreWrittenWhileTheServerIsAwaited) {
@@ -335,7 +371,11 @@ TEST_F(RunDecodeTest, HeldBackBytesAreWrittenWhileTheServerIsAwaited) {
         Part(1, parts[0]);
         server.Expect("BODY 2").Then([&] {
             run->OnIdle();
-            seenAfterFirst = ReadFile(DecodePath("set.bin"));
+            // Until the set is complete its file has a temporary name only.
+            EXPECT_FALSE(std::filesystem::exists(DecodePath("set.bin")));
+            const std::vector<std::string> partFiles = PartFilePaths();
+            ASSERT_EQ(partFiles.size(), 1u);
+            seenAfterFirst = ReadFile(partFiles[0]);
         });
     };
 

@@ -14,6 +14,7 @@
 #include "RunFakes.h"
 #include "ScriptedConnection.h"
 #include "engine/CExtractionRun.h"
+#include "engine/OutputFile.h"
 #include "options/CSettings.h"
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
@@ -188,6 +189,15 @@ class RunTest : public ::testing::Test {
     }
 
     std::string DecodePath(const std::string& name) const { return settings.m_DecodeDir + name; }
+    // The files of the decode folder that are still being written (temporary names).
+    std::vector<std::string> PartFilePaths() const {
+        std::vector<std::string> paths;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(settings.m_DecodeDir, error))
+            if (OutputFile::IsTemporaryName(entry.path().filename().string()))
+                paths.push_back(entry.path().string());
+        return paths;
+    }
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::ostringstream text;

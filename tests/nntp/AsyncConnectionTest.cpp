@@ -227,6 +227,27 @@ TEST_F(AsyncConnectionTest, SlowButSteadyReplyIsNotTimedOut) {
     EXPECT_THAT(m_owner.errors, IsEmpty());
 }
 
+// A server that sends a byte now and then without ever ending the line does not hold the run:
+// the line must end within the limit counted from its first byte.
+TEST_F(AsyncConnectionTest, ALineTricklingInIsTimedOutFromItsFirstByte) {
+    Script script;
+    script.Send("200 ready\r\n").Expect("GROUP alt.test").Send("2");
+    for (int i = 0; i < 40; ++i)
+        script.Pause(100).Send("1");
+    ScriptedServer server({script});
+    auto connection = StartTo(server, 500);
+    m_owner.onLine = [&](std::string_view) {
+        connection->SendLine("GROUP alt.test");
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(1));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.errors.empty(); }, 5000));
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_THAT(m_owner.errors, ElementsAre(Pair(kTimer, 10060)));
+}
+
 TEST_F(AsyncConnectionTest, ServerClosingMidBodyDeliversWhatCameThenOneSocketError) {
     ScriptedServer server(
         {Script().Send("200 ready\r\n222 body\r\nline 1\r\nline 2\r\npart").Close()});

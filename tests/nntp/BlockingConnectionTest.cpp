@@ -222,6 +222,54 @@ TEST_F(BlockingConnectionTest, SilentOrClosingServerEndsTheReadWithAConnectionFa
     EXPECT_THROW(connection.ReadLine(), CConnectionException);
 }
 
+TEST_F(BlockingConnectionTest, ALineTricklingInEndsTheReadWithinTheLimit) {
+    Script script;
+    script.Send("200 ok\r\n").Expect("MODE READER").Send("200 reader\r\n").Expect("LIST");
+    script.Send("215 list\r\nalt.one 1 1 y\r\nalt.t");
+    for (int i = 0; i < 40; ++i)
+        script.Pause(100).Send("w");
+    ScriptedServer server({script});
+    UseServer(server, 500);
+    CNewsConnection connection(kServer, m_profile);
+    connection.Connect();
+    connection.SendLine("LIST");
+    connection.ExpectCode(215);
+    EXPECT_EQ(connection.ReadLine(), "alt.one 1 1 y");
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        connection.ReadLine();
+        FAIL() << "a line that never ends was accepted";
+    } catch (const CConnectionException& e) {
+        EXPECT_EQ(e.m_nError, 10060);
+    }
+    EXPECT_LT(clock.elapsed(), 1500);
+}
+
+// A Cancel while the server stalls acts at once instead of after the time limit.
+TEST_F(BlockingConnectionTest, AStopAskedForWhileTheServerStallsEndsTheReadAtOnce) {
+    Script script;
+    script.Send("200 ok\r\n").Expect("MODE READER").Send("200 reader\r\n").Expect("LIST");
+    script.Send("215 list\r\nalt.one 1 1 y\r\n").Pause(10000);
+    ScriptedServer server({script});
+    UseServer(server, 8000);
+    CNewsConnection connection(kServer, m_profile);
+    connection.Connect();
+    connection.SendLine("LIST");
+    connection.ExpectCode(215);
+    QElapsedTimer clock;
+    clock.start();
+    int checks = 0;
+    connection.SetStopCheck([&] {
+        ++checks;
+        return clock.elapsed() >= 300;
+    });
+    EXPECT_EQ(connection.ReadLine(), "alt.one 1 1 y");
+    EXPECT_THROW(connection.ReadLine(), CUserCancelException);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_GE(checks, 2);
+}
+
 TEST_F(BlockingConnectionTest, UnknownHostAndRefusedConnectionFail) {
     CNewsConnection unknown("nonexistent.invalid", m_profile);
     try {

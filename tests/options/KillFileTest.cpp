@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "options/CKillFile.h"
 #include "support/ProfileHome.h"
 
@@ -34,11 +36,16 @@ TEST(KillFileTest, LinesWithoutAFieldCodeAreSkipped) {
 TEST(KillFileTest, ReadingAppendsAndAMissingFileAddsNothing) {
     ProfileHome home;
     std::vector<KillRule> rules{{0, "first"}};
-    CKillFile::Read(home / "absent.killfile", rules);
+    EXPECT_TRUE(CKillFile::Read(home / "absent.killfile", rules));
     EXPECT_EQ(rules.size(), 1u);
     WriteFile(home / "k", "1,second\n");
-    CKillFile::Read(home / "k", rules);
+    EXPECT_TRUE(CKillFile::Read(home / "k", rules));
     EXPECT_EQ(rules, (std::vector<KillRule>{{0, "first"}, {1, "second"}}));
+    // Something that exists and cannot be read is not a missing file.
+    std::filesystem::create_directory(home / "folder.killfile");
+    std::string error;
+    EXPECT_FALSE(CKillFile::Read(home / "folder.killfile", rules, &error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(KillFileTest, WriteRoundTripsAndFailureKeepsTheOldFile) {

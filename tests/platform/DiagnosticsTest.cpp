@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -90,6 +91,12 @@ TEST_F(DiagnosticsTest, AFileHeldByAnotherInstanceIsLeftAlone) {
     close(other);
     EXPECT_EQ(Contents(), "running instance\n");
     EXPECT_FALSE(OpenDiagnosticsFile(m_dir / "missing/folder/GLEANWICK.DBG"));
+    // A link in its place is not followed: what it points to is not truncated.
+    const std::string target = m_dir / "precious";
+    WriteFile(target, "keep");
+    std::filesystem::create_symlink(target, m_dir / "linked.dbg");
+    EXPECT_FALSE(OpenDiagnosticsFile(m_dir / "linked.dbg"));
+    EXPECT_EQ(std::filesystem::file_size(target), 4u);
 }
 
 TEST_F(DiagnosticsTest, SectionsKeepTheirLayout) {

@@ -223,8 +223,13 @@ TEST(HiveTest, HandWrittenFilesLoad) {
         }
         TempFolder dir;
         WriteFile(dir / "HKCU.reg", variant);
+        // Copied in with the usual mode: it holds passwords, so it becomes private.
+        ::chmod((dir / "HKCU.reg").c_str(), 0644);
         CHive hive;
         ASSERT_EQ(hive.Load(dir / "HKCU.reg"), CHive::LoadResult::Loaded) << hive.LastError();
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "HKCU.reg").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
         const std::string key = std::string(kServers) + "\\news.example.com";
         EXPECT_EQ(hive.GetDword(key, "Port"), 0x77u);
         EXPECT_EQ(hive.GetString(key, "Login User"), "C:\\path \"x\"");

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "platform/ConnectionErrors.h"
 #include "servers/CGroupTable.h"
@@ -289,6 +291,75 @@ TEST_F(GroupListFetchTest, WithoutAConnectionLayerFetchesFail) {
     CGroupTable::SetListHost(nullptr);
     EXPECT_THROW(table.FetchFullList(nullptr), CConnectionException);
     EXPECT_THROW(table.FetchNewGroups(), CConnectionException);
+}
+
+TEST_F(GroupListFetchTest, ATableThatReplacesAnotherKeepsTheBackupThatOneTook) {
+    WriteFile(table.GetNewsrcPath(), "before: 1\n");
+    table.Append(std::make_unique<GroupRecord>(GroupRecord{2, false, true, "alt.group0000", {}}));
+    table.Save();
+    script.lines = ListReply(1);
+    CGroupTable reset(home.profile, kServer);
+    reset.FetchFullList(&table);
+    reset.Save();
+    EXPECT_EQ(ReadFile(table.GetNewsrcPath() + ".backup"), "before: 1\n");
+}
+
+TEST_F(GroupListFetchTest, AListCutByAFailureIsKeptButNotStoredUnlikeOneTheUserStopped) {
+    script.lines = ListReply(250);
+    script.failAtRead = 120;
+    EXPECT_ANY_THROW(table.FetchFullList(nullptr));
+    EXPECT_GT(table.GetCount(), 0u);
+    table.Save();
+    EXPECT_FALSE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    // The same table fetched again in full is stored.
+    script = Script{};
+    script.lines = ListReply(3);
+    table.FetchFullList(nullptr);
+    table.Save();
+    EXPECT_TRUE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    CGroupTable stopped(home.profile, "stopped.example");
+    script = Script{};
+    script.lines = ListReply(250);
+    script.cancelAtPump = 50;
+    stopped.FetchFullList(nullptr);
+    stopped.Save();
+    const std::string stored = ReadFile(stopped.GetNewsrcPath());
+    EXPECT_EQ(static_cast<std::size_t>(std::count(stored.begin(), stored.end(), '\n')),
+              stopped.GetCount());
+}
+
+TEST_F(GroupListFetchTest, AListThatGoesOnWithoutEndIsRefusedAndNothingKept) {
+    constexpr int kBeyondAnyServer = 300001;
+    script.lines = ListReply(kBeyondAnyServer);
+    try {
+        table.FetchFullList(nullptr);
+        ADD_FAILURE() << "an endless list was accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("more than 300000 groups"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(table.GetCount(), 0u);
+    table.Save();
+    EXPECT_FALSE(std::filesystem::exists(table.GetNewsrcPath()));
+
+    // The same from NEWGROUPS leaves the groups the table had.
+    script = Script{};
+    script.lines = ListReply(2);
+    table.FetchFullList(nullptr);
+    script = Script{};
+    script.replyCode = 231;
+    script.lines = ListReply(kBeyondAnyServer);
+    table.m_bListFetched = false;
+    EXPECT_THROW(table.FetchNewGroups(), std::runtime_error);
+    EXPECT_EQ(table.GetCount(), 2u);
+
+    // Few groups with names of endless length count as well.
+    script = Script{};
+    const std::string name(20 << 20, 'a');
+    script.lines = {name + "1 1 1 y", name + "2 1 1 y", "."};
+    EXPECT_THROW(table.FetchFullList(nullptr), std::runtime_error);
 }
 
 } // namespace

@@ -21,8 +21,8 @@ class NewsrcTest : public ::testing::Test {
         return table;
     }
 
-    std::string SaveText(CGroupTable& table, bool backup = false) {
-        table.Save(backup);
+    std::string SaveText(CGroupTable& table) {
+        table.Save();
         return ReadFile(NewsrcPath());
     }
 
@@ -74,6 +74,10 @@ TEST_F(NewsrcTest, CrLfAcceptedAndLfWritten) {
     ASSERT_EQ(table->GetCount(), 2u);
     EXPECT_EQ(table->GetAt(0).pending, std::vector<uint32_t>{4});
     EXPECT_EQ(SaveText(*table), "alt.a: 10 4\nalt.b! 3\n");
+    // A lone CR inside a name is no group: it would split the command sent for it.
+    auto edited = LoadText("alt.a: 1\nalt.x\rQUIT: 2\nalt.b: 3\n");
+    ASSERT_EQ(edited->GetCount(), 2u);
+    EXPECT_EQ(edited->GetAt(1).name, "alt.b");
 }
 
 TEST_F(NewsrcTest, IncompleteLinesKeepTheirGroupAndEmptyLinesAreSkipped) {
@@ -120,7 +124,7 @@ TEST_F(NewsrcTest, SubscribedGroupsAreTracedAtLevelTwo) {
         ASSERT_TRUE(OpenDiagnosticsFile(trace));
         g_nDebugLevel = level;
         auto table = LoadText("alt.sub: 10 4\nalt.unsub! 3\n");
-        table->Save(false);
+        table->Save();
         g_nDebugLevel = 0;
         CloseDiagnosticsFile();
         EXPECT_EQ(ReadFile(trace), level < 2 ? ""
@@ -135,32 +139,33 @@ TEST_F(NewsrcTest, EmptyTableWritesEmptyFile) {
     EXPECT_EQ(SaveText(table), "");
 }
 
-TEST_F(NewsrcTest, BackupKeepsThePreviousFileWhenTheSettingIsOn) {
+TEST_F(NewsrcTest, TheBackupHoldsTheFileFromBeforeThisProcessChangedIt) {
     const std::string backupPath = NewsrcPath() + ".backup";
     auto table = LoadText("first: 1\n");
 
     table->GetAt(0).last = 2;
-    SaveText(*table, true);
+    SaveText(*table);
     EXPECT_EQ(ReadFile(backupPath), "first: 1\n");
 
+    // The saves after each group and the one at exit leave it alone.
     table->GetAt(0).last = 3;
-    EXPECT_EQ(SaveText(*table, true), "first: 3\n");
-    EXPECT_EQ(ReadFile(backupPath), "first: 2\n") << "a second save replaces the backup";
+    EXPECT_EQ(SaveText(*table), "first: 3\n");
+    EXPECT_EQ(ReadFile(backupPath), "first: 1\n");
 
-    table->GetAt(0).last = 4;
-    SaveText(*table, false);
-    EXPECT_EQ(ReadFile(backupPath), "first: 2\n") << "a save without backup leaves it alone";
-
+    // The next process backs up the file as this one left it; unless the setting is off.
+    auto next = LoadText(ReadFile(NewsrcPath()));
+    SaveText(*next);
+    EXPECT_EQ(ReadFile(backupPath), "first: 3\n");
     home.profile.WriteProfileInt("Settings", "m_bBackupNewsrc", 0);
-    table->GetAt(0).last = 5;
-    EXPECT_EQ(SaveText(*table, true), "first: 5\n");
-    EXPECT_EQ(ReadFile(backupPath), "first: 2\n") << "the setting switches backups off";
+    auto off = LoadText("first: 5\n");
+    EXPECT_EQ(SaveText(*off), "first: 5\n");
+    EXPECT_EQ(ReadFile(backupPath), "first: 3\n");
 }
 
 TEST_F(NewsrcTest, BackupOfAMissingFileIsNoError) {
     CGroupTable table(home.profile, kServer);
     table.Append(std::make_unique<GroupRecord>(GroupRecord{7, false, true, "alt.x", {}}));
-    EXPECT_EQ(SaveText(table, true), "alt.x: 7\n");
+    EXPECT_EQ(SaveText(table), "alt.x: 7\n");
     EXPECT_FALSE(std::filesystem::exists(NewsrcPath() + ".backup"));
 }
 
@@ -168,14 +173,14 @@ TEST_F(NewsrcTest, UnwritableFileThrowsAndKeepsOldContent) {
     home.profile.WriteProfileString(std::string("Servers\\") + kServer, "NEWSRC File",
                                     home / "missing-folder/x.newsrc");
     CGroupTable table(home.profile, kServer);
-    EXPECT_THROW(table.Save(true), std::runtime_error);
+    EXPECT_THROW(table.Save(), std::runtime_error);
 
     // A file that exists but whose replacement cannot be put in place keeps its content.
     const std::string folder = home / "folder.newsrc";
     std::filesystem::create_directory(folder);
     WriteFile(folder + "/keep", "x");
     home.profile.WriteProfileString(std::string("Servers\\") + kServer, "NEWSRC File", folder);
-    EXPECT_THROW(table.Save(false), std::runtime_error);
+    EXPECT_THROW(table.Save(), std::runtime_error);
     EXPECT_EQ(ReadFile(folder + "/keep"), "x");
     EXPECT_EQ(FilesIn(home / ""), 1u) << "no temporary file left behind";
 }

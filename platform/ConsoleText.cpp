@@ -1,4 +1,4 @@
-#include "app/ConsoleText.h"
+#include "platform/ConsoleText.h"
 
 #include <cstdint>
 
