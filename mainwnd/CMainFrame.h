@@ -97,7 +97,7 @@ class CMainFrame : public QMainWindow, public IRunHost {
     void ShowOptions();
     // After a dialog: every setting, then the .newsrc of the server the last run used (found
     // by name, so a table a dialog replaced or removed is never reached through a stale
-    // pointer), without backup.
+    // pointer).
     void SaveAfterDialog();
     bool IsRunning() const;
     void ExchangeWindowValues(bool load);
