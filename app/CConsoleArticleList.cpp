@@ -1,8 +1,8 @@
 #include "app/CConsoleArticleList.h"
 
 #include "app/CConsoleProgress.h"
-#include "platform/ConsoleText.h"
 #include "engine/UnknownLineCount.h"
+#include "platform/ConsoleText.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "app/CConsoleProgress.h"
 
-#include "platform/ConsoleText.h"
 #include "engine/UnknownLineCount.h"
+#include "platform/ConsoleText.h"
 
 namespace {
 
