@@ -29,6 +29,7 @@
 #include "mainwnd/CMainStatusBar.h"
 #include "mainwnd/COutputList.h"
 #include "mainwnd/COutputWindow.h"
+#include "mainwnd/PaneRefresh.h"
 #include "servers/CGroupTable.h"
 #include "support/TestApplication.h"
 
@@ -64,7 +65,7 @@ class MainFrameTest : public ::testing::Test {
     QString MenuText(unsigned id) { return frame->Commands().Action(id)->text(); }
     // The log list's lines once the lines waiting for the next batch are shown.
     std::vector<std::string> LogLines() {
-        QTest::qWait(100);
+        QTest::qWait(static_cast<int>(kPaneRefreshInterval.count()) + 60);
         const QAbstractItemModel* log = frame->GetLogList()->model();
         std::vector<std::string> lines;
         for (int row = 0; row < log->rowCount(); ++row)

@@ -1,4 +1,5 @@
 #include "mainwnd/COutputList.h"
+#include "mainwnd/PaneRefresh.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -64,7 +65,7 @@ TEST_F(OutputListTest, ResetContentAlsoDropsLinesNotYetShown) {
     list.AddLine("still waiting");
     list.ResetContent();
     EXPECT_EQ(list.Lines().rowCount(), 0);
-    QTest::qWait(100);
+    QTest::qWait(static_cast<int>(kPaneRefreshInterval.count()) + 60);
     EXPECT_EQ(list.Lines().rowCount(), 0);
 
     list.AddLine("new run");

@@ -1,4 +1,5 @@
 #include "mainwnd/COutputWindow.h"
+#include "mainwnd/PaneRefresh.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -33,7 +34,7 @@ class OutputWindowTest : public testing::Test {
             const std::string n = std::to_string(view.Articles().rowCount());
             view.AddArticle("file" + n + ".jpg", 100, "author" + n, "subject " + n);
         }
-        QTest::qWait(100);
+        QTest::qWait(static_cast<int>(kPaneRefreshInterval.count()) + 60);
     }
 
     bool RowFullyInView(int row) const {
