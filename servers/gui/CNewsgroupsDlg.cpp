@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -246,6 +247,15 @@ bool CNewsgroupsDlg::eventFilter(QObject* watched, QEvent* event) {
     // Leaving the filter applies a text still waiting for the timer.
     if (watched == m_pFilter && event->type() == QEvent::FocusOut && m_pFilterTimer->isActive())
         Refresh();
+    // Enter in the filter applies it at once rather than pressing Close, the default button:
+    // someone who has just typed a filter wants to see it work.
+    if (watched == m_pFilter && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Refresh();
+            return true;
+        }
+    }
     return CHelpDialog::eventFilter(watched, event);
 }
 

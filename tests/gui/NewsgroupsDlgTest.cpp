@@ -247,6 +247,13 @@ TEST_F(NewsgroupsDlgTest, TheFilterAppliesAfterTheDelayOrWhenTheFocusLeaves) {
     Filter()->setFocus();
     QTest::keyClick(Filter(), Qt::Key_Tab);
     EXPECT_EQ(Model()->rowCount(), 5);
+
+    // Enter applies the filter at once and leaves the dialog open.
+    Filter()->setFocus();
+    QTest::keyClicks(Filter(), "pictures");
+    QTest::keyClick(Filter(), Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Listed(), std::vector<std::string>{"alt.binaries.pictures"});
 }
 
 // The text must appear exactly, case included; the tab narrows further.
