@@ -12,7 +12,7 @@ shift || true
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] ||
     targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard FuzzRunBody
-        FuzzRegText FuzzSettingsMigration FuzzNewsrc FuzzKillFile
+        FuzzRunReplies FuzzReplyCodes FuzzRegText FuzzSettingsMigration FuzzNewsrc FuzzKillFile
         FuzzGroupList FuzzLineBuffer FuzzMimeTable FuzzConsoleText FuzzCommandLine)
 build=${GW_FUZZ_BUILD:-build-fuzz}
 compiler=${CXX_FUZZ:-clang++-14}

@@ -72,6 +72,28 @@ inline void WriteFile(const std::string& path, std::string_view text) {
         Violation("cannot write a file in the temporary folder");
 }
 
+// Walks everything under `root` (the process's folder): no symbolic link was made, and every
+// path is one `allowed` accepts.
+template <class Allowed> void CheckFolder(const std::string& root, Allowed&& allowed) {
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (error)
+            Violation("cannot walk the temporary folder");
+        if (it->is_symlink())
+            Violation("a symbolic link was made");
+        if (!allowed(it->path().string()))
+            Violation("a file where nothing should be written");
+    }
+}
+
+// Removes everything under `root`, leaving the folder itself.
+inline void EmptyFolder(const std::string& root) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(root, ignored))
+        std::filesystem::remove_all(entry.path(), ignored);
+}
+
 // The text's lines, split at '\n' (a last line without one included, nothing after a final
 // '\n').
 inline std::vector<std::string> SplitLines(std::string_view text) {
