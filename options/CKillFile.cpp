@@ -1,5 +1,6 @@
 #include "options/CKillFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -26,12 +27,13 @@ std::optional<int32_t> ParseFieldCode(std::string_view text) {
     if (i >= text.size() || text[i] < '0' || text[i] > '9') {
         return std::nullopt;
     }
+    // The magnitude saturates one past INT32_MAX, so that INT32_MIN itself is reachable.
+    constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;
     int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value < INT32_MAX ? value * 10 + (text[i] - '0') : value;
+        value = std::min(value * 10 + (text[i] - '0'), kLimit);
     }
-    value = value > INT32_MAX ? INT32_MAX : value;
-    return static_cast<int32_t>(negative ? -value : value);
+    return static_cast<int32_t>(negative ? -value : std::min<int64_t>(value, INT32_MAX));
 }
 
 // "<field>,<pattern>": leading commas are skipped; the pattern is everything after the
@@ -55,6 +57,17 @@ std::optional<KillRule> ParseRuleLine(std::string_view line) {
         rule.pattern = line.substr(comma + 1);
     }
     return rule;
+}
+
+// The pattern as one line of the file can hold it: a line feed would end the rule there and
+// make a rule of the rest, and a carriage return at the end is taken for part of the line end
+// when read. Both become '?', so the rule read back still kills what it killed.
+std::string StorablePattern(std::string pattern) {
+    std::replace(pattern.begin(), pattern.end(), '\n', '?');
+    if (!pattern.empty() && pattern.back() == '\r') {
+        pattern.back() = '?';
+    }
+    return pattern;
 }
 
 } // namespace
@@ -81,7 +94,7 @@ bool CKillFile::Write(const std::string& path, const std::vector<KillRule>& rule
     try {
         CAtomicFileWriter writer(path);
         for (const KillRule& rule : rules) {
-            writer.Write(std::to_string(rule.field) + "," + rule.pattern + "\n");
+            writer.Write(std::to_string(rule.field) + "," + StorablePattern(rule.pattern) + "\n");
         }
         writer.Commit();
         return true;

@@ -16,7 +16,8 @@ class CKillFile {
     static bool Read(const std::string& path, std::vector<KillRule>& rules,
                      std::string* error = nullptr);
     // Replaces the file with the rules in list order; false when it cannot be written
-    // (the old file then stays as it was).
+    // (the old file then stays as it was). A line feed in a pattern, and a carriage return at
+    // its end, which a line of the file cannot hold, are written as the wildcard '?'.
     static bool Write(const std::string& path, const std::vector<KillRule>& rules,
                       std::string* error = nullptr);
 };

@@ -10,13 +10,9 @@
 //   byte 2: where the body is cut into parts, as a fraction of its lines
 // After each input: the run is idle, every connection it made is gone, no file descriptor is
 // left open, and nothing was written outside the decode folder but the group table's file.
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,22 +29,18 @@
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
 #include "servers/GroupRecord.h"
+#include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/NullRunPanes.h"
 
-namespace fs = std::filesystem;
-
 namespace {
+
+using fuzz::Violation;
 
 constexpr const char* kServer = "news.example";
 constexpr const char* kGroup = "alt.binaries.fuzz";
 // A run answers every reply with at most one command; far more lines than the input holds
 // means the run keeps asking for the same thing.
 constexpr size_t kMaxLinesFed = 200000;
-
-[[noreturn]] void Violation(const char* what) {
-    std::fprintf(stderr, "FuzzRunBody: %s\n", what);
-    std::abort();
-}
 
 struct NullLog : ILogList {
     void AddLine(const std::string&) override {}
@@ -128,37 +120,6 @@ class FuzzConnection : public INewsConnection {
     FuzzServer& m_server;
 };
 
-struct Folders {
-    std::string root;   // ends in '/'
-    std::string decode; // root + "Decodes/"
-};
-
-// Never destroyed: the exit handler that removes the folder runs after static destructors.
-const Folders& TheFolders() {
-    static const Folders& folders = *new Folders([] {
-        char pattern[] = "/tmp/gw-fuzzrun-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (made == nullptr)
-            Violation("cannot make the temporary folder");
-        Folders f{std::string(made) + "/", std::string(made) + "/Decodes/"};
-        setenv("GLEANWICK_HOME", f.root.c_str(), 1);
-        setenv("TZ", "UTC", 1);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(TheFolders().root, ignored);
-        });
-        return f;
-    }());
-    return folders;
-}
-
-size_t OpenDescriptors() {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     size_t pos = 0;
@@ -211,34 +172,13 @@ void MakeArticles(FuzzServer& server, int kind, uint8_t cut,
     }
 }
 
-void CheckFiles(const Folders& folders, const std::string& newsrc) {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folders.root, error);
-         it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error)
-            Violation("cannot walk the temporary folder");
-        const std::string path = it->path().string();
-        if (it->is_symlink())
-            Violation("a symbolic link was made");
-        if (path == newsrc || path + "/" == folders.decode)
-            continue;
-        if (!path.starts_with(folders.decode))
-            Violation("a file outside the decode folder");
-    }
-}
-
-void Clean(const Folders& folders, const std::string& newsrc) {
-    std::error_code ignored;
-    fs::remove_all(folders.decode, ignored);
-    fs::remove(newsrc, ignored);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3)
         return 0;
-    const Folders& folders = TheFolders();
+    const std::string& root = fuzz::Folder();
+    const std::string decode = root + "Decodes/";
     const uint8_t switches = data[0];
     const int kind = switches & 3;
     const int inject = (switches >> 4) & 3; // 1 stop, 2 connection error
@@ -248,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> extraHeaders(lines.begin(), blank);
     const std::vector<std::string> body(blank == lines.end() ? blank : blank + 1, lines.end());
 
-    const size_t fdsBefore = OpenDescriptors();
+    const size_t fdsBefore = fuzz::OpenDescriptors();
     FuzzServer server;
     MakeArticles(server, kind, data[2], extraHeaders, body);
     std::string newsrc;
@@ -258,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", type, 1);
         CProfile profile(hive);
         CSettings settings;
-        settings.m_DecodeDir = folders.decode;
+        settings.m_DecodeDir = decode;
         settings.m_uMinLines = 0;
         settings.m_bGroupDirs = (switches & 4) != 0;
         settings.m_bDeleteFails = (switches & 8) != 0;
@@ -279,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             [&server](const std::string&, CSocketOwnerWnd&) {
                 return std::make_unique<FuzzConnection>(server);
             },
-            log, articleList, progress, host, folders.root);
+            log, articleList, progress, host, root);
         run.SetClock([] { return std::time_t{1796586434}; });
 
         size_t estimate = 4;
@@ -307,10 +247,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (server.live || server.made != server.gone)
             Violation("a connection is left open after the run");
         // Checked while the run still exists: its destructor would close a forgotten file.
-        if (OpenDescriptors() != fdsBefore)
+        if (fuzz::OpenDescriptors() != fdsBefore)
             Violation("a file descriptor is left open");
     }
-    CheckFiles(folders, newsrc);
-    Clean(folders, newsrc);
+    // Nothing is written outside the decode folder but the group table's file.
+    fuzz::CheckFolder(root, [&](const std::string& path) {
+        return path == newsrc || path + "/" == decode || path.starts_with(decode);
+    });
+    fuzz::EmptyFolder(root);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 
 #include "options/CKillFile.h"
@@ -62,6 +63,30 @@ TEST(KillFileTest, WriteRoundTripsAndFailureKeepsTheOldFile) {
     std::filesystem::create_directory(home / "dir");
     EXPECT_FALSE(CKillFile::Write(home / "dir", rules));
     EXPECT_EQ(ReadFile(path), "1,x\n0,y,z\n2,\n");
+}
+
+// A pattern taken from a hostile article's subject may hold a line feed: written as it is, the
+// rest would come back as a rule of its own (here one that kills every file name).
+TEST(KillFileTest, PatternsALineCannotHoldAreWrittenWithAWildcard) {
+    ProfileHome home;
+    const std::string path = home / CKillFile::kFileName;
+    ASSERT_TRUE(CKillFile::Write(path, {{1, "x\n2,*"}, {0, "name\r"}, {2, "a\rb"}}));
+    EXPECT_EQ(ReadFile(path), "1,x?2,*\n0,name?\n2,a\rb\n");
+    std::vector<KillRule> back;
+    CKillFile::Read(path, back);
+    EXPECT_EQ(back, (std::vector<KillRule>{{1, "x?2,*"}, {0, "name?"}, {2, "a\rb"}}));
+}
+
+TEST(KillFileTest, FieldCodesSaturateAtTheIntegerLimits) {
+    ProfileHome home;
+    const auto rules = ReadText(home, "-2147483648,min\n2147483648,over\n-99999999999,under\n");
+    EXPECT_EQ(rules, (std::vector<KillRule>{
+                         {INT32_MIN, "min"}, {INT32_MAX, "over"}, {INT32_MIN, "under"}}));
+    const std::string path = home / CKillFile::kFileName;
+    ASSERT_TRUE(CKillFile::Write(path, rules));
+    std::vector<KillRule> back;
+    CKillFile::Read(path, back);
+    EXPECT_EQ(back, rules);
 }
 
 } // namespace
