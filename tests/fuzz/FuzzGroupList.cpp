@@ -12,7 +12,7 @@
 //   byte 0: bits 0-1 the case (0 no previous table, 1 previous table, 2 new groups into the
 //           previous table itself), bit 2 each line stands for a run of names: the first
 //           token with "0", "1", ... appended, so that tables grow past the probe stride
-//   byte 1: how many names each line stands for (1 to 64), and the lookup hints
+//   byte 1: how many names each line stands for (1 to 256), and the lookup hints
 #include "platform/CHive.h"
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
     const int mode = data[0] & 3;
-    const size_t copies = (data[0] & 4) != 0 ? 1 + data[1] % 64 : 0;
+    const size_t copies = (data[0] & 4) != 0 ? 1 + size_t{data[1]} : 0;
     std::vector<std::string> previousLines, listLines;
     bool inList = false;
     for (const std::string& line :
