@@ -17,6 +17,7 @@
 #include "app/gui/CContextHelp.h"
 #include "app/gui/CHelpTopicsWindow.h"
 #include "app/gui/HelpIds.h"
+#include "app/gui/TableText.h"
 #include "engine/CExtractionRun.h"
 #include "mainwnd/CCommandTable.h"
 #include "mainwnd/CMainStatusBar.h"
@@ -30,7 +31,6 @@
 #include "options/gui/CKillFileDlg.h"
 #include "options/gui/COptionsSheet.h"
 #include "platform/CProfile.h"
-#include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 #include "servers/CGroupTable.h"
 #include "servers/gui/CNewsgroupsDlg.h"
@@ -47,12 +47,8 @@ constexpr uint32_t kShowNormal = 1;
 constexpr uint32_t kShowMinimized = 2;
 constexpr uint32_t kShowMaximized = 3;
 
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
-
 QString MainTitle() {
-    const QString title = Text(ids::kMainTitle);
+    const QString title = TableText(ids::kMainTitle);
     return title.left(title.indexOf('\n'));
 }
 
@@ -106,7 +102,7 @@ void CMainFrame::CreateCommands() {
         kExtract, QStringLiteral("&Extract\tCtrl+E"), QStringLiteral(":/icons/extract.svg"),
         [this] { ToggleRun(0); }, [this] { return IsRunning() || m_pRun->CanStartExtract(); });
     table.SetAlternate(
-        kExtract, [this] { return IsRunning(); }, Text(ids::kStopExtracting),
+        kExtract, [this] { return IsRunning(); }, TableText(ids::kStopExtracting),
         QStringLiteral(":/icons/stop.svg"));
     table.Add(
         kCatchUpGroups, QStringLiteral("Catch-up &Groups"), QStringLiteral(":/icons/catchup.svg"),

@@ -4,17 +4,13 @@
 
 #include <ctime>
 
+#include "app/gui/TableText.h"
 #include "mainwnd/KeyLockState.h"
-#include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 
 namespace {
 
 constexpr int kClockMilliseconds = 1000;
-
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
 
 // The C library's "%x" and "%X": the locale's own date and time representations.
 QString LocalTime(const char* format) {
@@ -36,7 +32,7 @@ QLabel* MakePane(QWidget* parent, const QString& text) {
 
 // An indicator keeps the width of its text whether its key is on or off.
 QLabel* MakeIndicator(QWidget* parent, unsigned id) {
-    QLabel* pane = MakePane(parent, Text(id));
+    QLabel* pane = MakePane(parent, TableText(id));
     pane->setFixedWidth(pane->sizeHint().width());
     return pane;
 }
@@ -45,15 +41,15 @@ QLabel* MakeIndicator(QWidget* parent, unsigned id) {
 
 CMainStatusBar::CMainStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(true);
-    m_pMessage = new QLabel(Text(ids::kForHelpPressF1), this);
+    m_pMessage = new QLabel(TableText(ids::kForHelpPressF1), this);
     m_pMessage->setContentsMargins(4, 0, 4, 0);
     m_pMessage->setMinimumWidth(1);
     m_pCaps = MakeIndicator(this, ids::kIndicatorCaps);
     m_pNum = MakeIndicator(this, ids::kIndicatorNum);
     m_pScroll = MakeIndicator(this, ids::kIndicatorScroll);
     // Until the first tick the two panes show their names.
-    m_pDate = MakePane(this, Text(ids::kIndicatorDate));
-    m_pTime = MakePane(this, Text(ids::kIndicatorTime));
+    m_pDate = MakePane(this, TableText(ids::kIndicatorDate));
+    m_pTime = MakePane(this, TableText(ids::kIndicatorTime));
     addWidget(m_pMessage, 1);
     for (QLabel* pane : {m_pCaps, m_pNum, m_pScroll, m_pDate, m_pTime})
         addWidget(pane);
@@ -74,9 +70,9 @@ void CMainStatusBar::UpdatePanes() {
     SetPaneText(m_pDate, LocalTime("%x"));
     SetPaneText(m_pTime, LocalTime("%X"));
     const KeyLocks locks = KeyLockState();
-    m_pCaps->setText(locks.caps ? Text(ids::kIndicatorCaps) : QString());
-    m_pNum->setText(locks.num ? Text(ids::kIndicatorNum) : QString());
-    m_pScroll->setText(locks.scroll ? Text(ids::kIndicatorScroll) : QString());
+    m_pCaps->setText(locks.caps ? TableText(ids::kIndicatorCaps) : QString());
+    m_pNum->setText(locks.num ? TableText(ids::kIndicatorNum) : QString());
+    m_pScroll->setText(locks.scroll ? TableText(ids::kIndicatorScroll) : QString());
     emit Ticked();
 }
 
@@ -85,7 +81,8 @@ void CMainStatusBar::ShowPrompt(const QString& prompt) {
     if (!prompt.isEmpty())
         m_pMessage->setText(prompt);
     else
-        m_pMessage->setText(Text(m_bHelpMode ? ids::kSelectObjectForHelp : ids::kForHelpPressF1));
+        m_pMessage->setText(
+            TableText(m_bHelpMode ? ids::kSelectObjectForHelp : ids::kForHelpPressF1));
 }
 
 void CMainStatusBar::SetMenuOpen(bool open) {

@@ -50,6 +50,8 @@ constexpr Setting kSettings[] = {
 };
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
+// Spelled out for compilers that do not deduce aggregates' arguments yet (clang before 17).
+template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace
 

@@ -14,6 +14,7 @@
 #include "app/gui/CContextHelp.h"
 #include "app/gui/CHelpTopicsModel.h"
 #include "app/gui/ResourceIcon.h"
+#include "app/gui/TableText.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
 
@@ -25,13 +26,9 @@ constexpr QSize kWindowSize(860, 540);
 constexpr int kListWidth = 340;
 constexpr int kTextMargin = 10;
 
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
-
 // The window is named like the command that opens it (the tooltip after the line break).
 QString WindowTitle() {
-    const QString command = Text(kHelpTopicsCommand);
+    const QString command = TableText(kHelpTopicsCommand);
     return command.section('\n', -1);
 }
 
@@ -61,7 +58,7 @@ CHelpTopicsWindow::CHelpTopicsWindow(QWidget* parent)
     m_pProxy->setFilterRole(CHelpTopicsModel::SearchTextRole);
     m_pProxy->setFilterKeyColumn(CHelpTopicsModel::TitleColumn);
 
-    m_pFilter->setPlaceholderText(Text(ids::kSearchTopics));
+    m_pFilter->setPlaceholderText(TableText(ids::kSearchTopics));
     m_pFilter->setClearButtonEnabled(true);
     m_pTree->setModel(m_pProxy);
     m_pTree->setUniformRowHeights(true);

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/gui/TableText.h"
 #include "options/CSettings.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
@@ -77,7 +78,7 @@ double VersionNumber(std::string_view text) {
 }
 
 bool AskWithMessageBox(QWidget* parent, const QString& question) {
-    const QString title = QString::fromStdString(CStringTable::Load(ids::kApplicationName));
+    const QString title = TableText(ids::kApplicationName);
     return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }

@@ -1,4 +1,6 @@
 #include "options/gui/CDecodeOptionsPage.h"
+#include "app/gui/MessageBoxes.h"
+#include "app/gui/TableText.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -10,7 +12,6 @@
 #include "app/gui/HelpIds.h"
 #include "options/CSettings.h"
 #include "options/gui/CSettingCheckBox.h"
-#include "options/gui/OptionsMessage.h"
 #include "platform/StringIds.h"
 
 namespace {
@@ -98,7 +99,7 @@ bool CDecodeOptionsPage::Validate() {
     for (QLineEdit* field : {m_pMinLines, m_pMaxLines}) {
         if (ParseUnsigned(field->text()))
             continue;
-        ShowOptionsMessage(this, ids::kEnterPositiveInteger);
+        ShowMessage(this, QMessageBox::Warning, TableText(ids::kEnterPositiveInteger));
         // A field greyed out since it was typed in is reached through the box that enables it.
         if (field->isEnabled()) {
             field->setFocus();

@@ -1,4 +1,6 @@
 #include "options/gui/CGenOptionsPage.h"
+#include "app/gui/MessageBoxes.h"
+#include "app/gui/TableText.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -11,7 +13,6 @@
 #include "app/gui/HelpIds.h"
 #include "options/CSettings.h"
 #include "options/gui/CSettingCheckBox.h"
-#include "options/gui/OptionsMessage.h"
 #include "platform/StringIds.h"
 
 namespace {
@@ -70,7 +71,7 @@ void CGenOptionsPage::Browse() {
 bool CGenOptionsPage::Validate() {
     if (!m_pDecodeDir->text().trimmed().isEmpty())
         return true;
-    ShowOptionsMessage(this, ids::kEnterDecodeFolder);
+    ShowMessage(this, QMessageBox::Warning, TableText(ids::kEnterDecodeFolder));
     m_pDecodeDir->setFocus();
     return false;
 }

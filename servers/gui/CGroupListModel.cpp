@@ -6,7 +6,7 @@
 
 #include "app/gui/DisplayText.h"
 #include "app/gui/ResourceIcon.h"
-#include "platform/CStringTable.h"
+#include "app/gui/TableText.h"
 #include "platform/StringIds.h"
 #include "servers/CGroupTable.h"
 
@@ -95,7 +95,7 @@ QVariant CGroupListModel::data(const QModelIndex& index, int role) const {
 QVariant CGroupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section != 0 || orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return QString::fromStdString(CStringTable::Load(ids::kNewsgroupsColumn));
+    return TableText(ids::kNewsgroupsColumn);
 }
 
 Qt::ItemFlags CGroupListModel::flags(const QModelIndex& index) const {

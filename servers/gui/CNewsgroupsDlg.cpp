@@ -22,9 +22,9 @@
 
 #include "app/gui/DisplayText.h"
 #include "app/gui/HelpIds.h"
+#include "app/gui/MessageBoxes.h"
 #include "app/gui/ResourceIcon.h"
-#include "app/gui/StringMessageBox.h"
-#include "platform/CStringTable.h"
+#include "app/gui/TableText.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
 #include "platform/StringIds.h"
@@ -78,10 +78,6 @@ class DisabledScope {
     QWidget& m_widget;
     QPointer<QWidget> m_pFocus;
 };
-
-QString Text(unsigned id) {
-    return QString::fromStdString(CStringTable::Load(id));
-}
 
 void SetHelp(QWidget* control, uint32_t id) {
     SetControlId(control, id);
@@ -158,7 +154,7 @@ QWidget* CNewsgroupsDlg::MakeTabs() {
     m_pTabs->setDrawBase(false);
     m_pTabs->setExpanding(false);
     for (const unsigned id : {ids::kTabAll, ids::kTabSubscribed, ids::kTabNew})
-        m_pTabs->addTab(Text(id));
+        m_pTabs->addTab(TableText(id));
     connect(m_pTabs, &QTabBar::currentChanged, this, &CNewsgroupsDlg::Refresh);
     return m_pTabs;
 }
@@ -380,6 +376,8 @@ void CNewsgroupsDlg::ReplaceTable(const CGroupTable& old, std::unique_ptr<CGroup
 }
 
 bool CNewsgroupsDlg::AskRetry(const std::string& server) {
-    return StringMessageBox(this, ids::kUnableToAccessNewsgroups, server, QMessageBox::Critical,
-                            QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
+    return ShowMessage(this, QMessageBox::Critical,
+                       TableText(ids::kUnableToAccessNewsgroups).arg(DisplayText(server)),
+                       QMessageBox::Retry | QMessageBox::Cancel, {},
+                       ids::kUnableToAccessNewsgroups) == QMessageBox::Retry;
 }

@@ -159,7 +159,8 @@ std::unique_ptr<CGroupTable> CServersDlg::LoadNewTable(const std::string& name) 
         const QMessageBox::StandardButton answer =
             ShowMessage(this, QMessageBox::Critical,
                         TableText(ids::kUnableToAccessNewsgroups).arg(DisplayText(name)),
-                        QMessageBox::Retry | QMessageBox::Cancel, DisplayText(*failure));
+                        QMessageBox::Retry | QMessageBox::Cancel, DisplayText(*failure),
+                        ids::kUnableToAccessNewsgroups);
         // Without a retry the server stays with what arrived before the failure.
         if (answer != QMessageBox::Retry)
             return table;
@@ -188,7 +189,8 @@ void CServersDlg::OnRemove() {
     const std::string name = ItemName(item);
     if (ShowMessage(this, QMessageBox::Question,
                     TableText(ids::kConfirmRemoveServer).arg(DisplayText(name)),
-                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                    QMessageBox::Yes | QMessageBox::No, {},
+                    ids::kConfirmRemoveServer) != QMessageBox::Yes)
         return;
     delete item;
     // The next server is not selected in its place: Remove stays a deliberate choice.

@@ -42,11 +42,6 @@ constexpr const char* kGroup = "alt.binaries.fuzz";
 // means the run keeps asking for the same thing.
 constexpr size_t kMaxLinesFed = 200000;
 
-struct NullLog : ILogList {
-    void AddLine(const std::string&) override {}
-    void ResetContent() override {}
-};
-
 struct Article {
     std::vector<std::string> headers;
     std::vector<std::string> body;
@@ -210,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         servers.back()->Append(std::move(group));
         newsrc = servers.back()->GetNewsrcPath();
         std::vector<KillRule> kills;
-        NullLog log;
+        NullLogList log;
         NullArticleList articleList;
         NullProgressPanel progress;
         NullRunHost host;

@@ -27,6 +27,7 @@
 #include "servers/CGroupTable.h"
 #include "servers/GroupRecord.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/ReplyReference.h"
 #include "tests/support/NullRunPanes.h"
 
 #include <algorithm>
@@ -42,6 +43,9 @@
 
 namespace {
 
+using fuzz::ReferenceCode;
+using fuzz::ReferenceNumber;
+
 using fuzz::Check;
 
 constexpr const char* kServer = "news.example";
@@ -50,43 +54,6 @@ constexpr const char* kPassword = "secret";
 constexpr int kGroups = 3;
 constexpr size_t kMaxSteps = 200000;
 const std::vector<uint32_t> kPending{17, 4, 4000000000u};
-
-// The leading decimal number as atoi reads it, through strtoll, clamped to 32 bits.
-int32_t ReferenceCode(std::string_view text) {
-    size_t start = 0;
-    while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start])))
-        ++start;
-    const bool sign = start < text.size() && (text[start] == '+' || text[start] == '-');
-    size_t first = start + (sign ? 1 : 0);
-    while (first + 1 < text.size() && text[first] == '0' && text[first + 1] >= '0' &&
-           text[first + 1] <= '9')
-        ++first;
-    size_t end = first;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
-        ++end;
-    std::string copy = sign ? std::string(1, text[start]) : std::string();
-    copy += text.substr(first, std::min<size_t>(end - first, 30));
-    const long long value = std::strtoll(copy.c_str(), nullptr, 10);
-    return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
-
-// An article number field: its leading digits, saturating at the 32-bit limit.
-uint32_t ReferenceNumber(std::string_view field) {
-    size_t end = 0;
-    while (end < field.size() && field[end] >= '0' && field[end] <= '9')
-        ++end;
-    const std::string digits(field.substr(0, end));
-    const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
-    if (digits.size() - first > 10)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(
-        std::min<unsigned long long>(std::strtoull(digits.c_str(), nullptr, 10), UINT32_MAX));
-}
-
-struct NullLog : ILogList {
-    void AddLine(const std::string&) override {}
-    void ResetContent() override {}
-};
 
 struct PromptHost : NullRunHost {
     bool confirm = false;
@@ -328,7 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         HostileServer server(
             Replies(std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3)), groups);
-        NullLog log;
+        NullLogList log;
         NullArticleList articles;
         NullProgressPanel progress;
         PromptHost host;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/IArticleList.h"
+#include "engine/ILogList.h"
 #include "engine/IProgressPanel.h"
 #include "engine/IRunHost.h"
 
@@ -13,6 +14,11 @@ struct NullArticleList : IArticleList {
     void AddArticle(const std::string&, uint32_t, const std::string&, const std::string&) override {
     }
     void DeleteAllItems() override {}
+};
+
+struct NullLogList : ILogList {
+    void AddLine(const std::string&) override {}
+    void ResetContent() override {}
 };
 
 struct NullProgressPanel : IProgressPanel {
