@@ -15,7 +15,5 @@ struct ArticleRecord {
 };
 
 // The record as kept among the pending parts, whose number a server can drive up: every field
-// cut to a length far above real headers. A long subject keeps its part identifier and the
-// text after it cut short; the text before (`prefix`, the set's name) is cut and followed by a
-// digest of all of it, so that parts group into the same sets as before.
-ArticleRecord CompactedForPending(const ArticleRecord& record, std::string_view prefix);
+// cut to a length far above real headers.
+ArticleRecord CompactedForPending(const ArticleRecord& record);

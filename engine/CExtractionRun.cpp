@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "engine/HeaderParsing.h"
 #include "engine/IArticleList.h"
@@ -350,9 +351,34 @@ void CExtractionRun::GroupReply(std::string_view line) {
         return NextGroup();
     }
     m_uArticle = 0;
+    RememberPendingNumbers();
     m_nPendingLeft = static_cast<int>(
         std::min<size_t>(m_pGroup->pending.size(), std::numeric_limits<int>::max()));
     NextPendingArticle();
+}
+
+// Each pending number is read once, however often the record lists it, and not a second time
+// when the walk of the range comes to it.
+void CExtractionRun::RememberPendingNumbers() {
+    std::vector<uint32_t>& numbers = m_pGroup->pending;
+    m_pendingRead = numbers;
+    std::sort(m_pendingRead.begin(), m_pendingRead.end());
+    m_pendingRead.erase(std::unique(m_pendingRead.begin(), m_pendingRead.end()),
+                        m_pendingRead.end());
+    if (m_pendingRead.size() == numbers.size())
+        return;
+    // The first mention of each number stays, in its place.
+    std::vector<char> kept(m_pendingRead.size(), 0);
+    std::erase_if(numbers, [this, &kept](uint32_t number) {
+        const auto index = static_cast<size_t>(
+            std::lower_bound(m_pendingRead.begin(), m_pendingRead.end(), number) -
+            m_pendingRead.begin());
+        return std::exchange(kept[index], char{1}) != 0;
+    });
+}
+
+bool CExtractionRun::WasReadAsPending(uint64_t number) const {
+    return std::binary_search(m_pendingRead.begin(), m_pendingRead.end(), number);
 }
 
 // Leaves the current group with its record untouched: stored number and pending numbers stay.
@@ -371,8 +397,8 @@ void CExtractionRun::FinishGroup() {
         DebugTrace(2, "Update Group: %s Last = %lu\n", m_pGroup->name.c_str(),
                    static_cast<unsigned long>(m_uArticle));
         m_pGroup->pending.clear();
-        for (const ArticleRecord& record : m_pending)
-            m_pGroup->pending.push_back(record.articleNumber);
+        for (const PendingPart& part : m_pending)
+            m_pGroup->pending.push_back(part.record.articleNumber);
         m_pGroup->pending.insert(m_pGroup->pending.end(), m_keptParts.begin(), m_keptParts.end());
     }
     m_keptParts.clear();
@@ -396,6 +422,8 @@ void CExtractionRun::NextArticle() {
     uint64_t next = m_uArticle == 0 ? std::max<uint64_t>(base, 1) : uint64_t{m_uArticle} + 1;
     if (m_bCatchUpGroup)
         next = uint64_t{m_uGroupLast} + 1;
+    while (next <= m_uGroupLast && WasReadAsPending(next))
+        ++next;
     // Numbers past the 32-bit range end the walk instead of wrapping back to its start.
     m_uArticle =
         static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));
@@ -429,7 +457,7 @@ void CExtractionRun::ArticleStatus(int code) {
 }
 
 void CExtractionRun::HeaderLine(std::string_view line) {
-    DebugTrace(4, "%.*s\n", static_cast<int>(line.size()), line.data());
+    DebugTraceExact(4, "%.*s\n", static_cast<int>(line.size()), line.data());
     if (StartsWith(line, "From: "))
         m_article.from = line.substr(6);
     else if (StartsWith(line, "Subject: "))
@@ -462,7 +490,7 @@ void CExtractionRun::ClassifyArticle() {
     }
 
     PartIdentifier id;
-    if (!ParsePartIdentifier(subject, id) || IsReply(subject)) {
+    if (!ParseSubjectPart(subject, id) || IsReply(subject)) {
         if (m_settings.m_bDecodeNoPartID)
             return RequestSingleBody(true);
         return ContinueAfterArticle();
@@ -473,7 +501,7 @@ void CExtractionRun::ClassifyArticle() {
         return RequestSingleBody(false);
     if (m_pending.Size() >= kMaxPendingParts)
         DropOldestPendingPart();
-    m_pending.Insert(CompactedForPending(m_article, id.prefix));
+    m_pending.Insert(MakePendingPart(m_article, id));
     ContinueAfterArticle();
 }
 
@@ -481,8 +509,8 @@ void CExtractionRun::ClassifyArticle() {
 // of sets that never complete cannot take memory without bound.
 void CExtractionRun::DropOldestPendingPart() {
     auto oldest = std::min_element(m_pending.begin(), m_pending.end(),
-                                   [](const ArticleRecord& a, const ArticleRecord& b) {
-                                       return a.articleNumber < b.articleNumber;
+                                   [](const PendingPart& a, const PendingPart& b) {
+                                       return a.record.articleNumber < b.record.articleNumber;
                                    });
     if (oldest == m_pSetPos)
         ++m_pSetPos;
@@ -786,40 +814,31 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
 
 void CExtractionRun::NextPartSet() {
     while (m_pSetPos != m_pending.end() && !m_bCatchUpGroup) {
+        // The parts of one set are neighbours: their key holds the set's name and total.
         const PendingPartList::iterator first = m_pSetPos;
-        PartIdentifier id;
-        if (!ParsePartIdentifier(first->subject, id) || id.part < 1 || id.total < 1) {
-            ++m_pSetPos;
-            continue;
-        }
-        // The run: the records whose subject begins with the first one's prefix. A record
-        // whose part lies outside the set, or whose total differs, makes the run incomplete
-        // rather than being written outside the set.
-        bool consistent = true;
-        size_t count = 0;
         PendingPartList::iterator last = first;
-        for (; last != m_pending.end() && (last == first || StartsWith(last->subject, id.prefix));
-             ++last) {
-            PartIdentifier part;
+        size_t count = 0;
+        for (; last != m_pending.end() && last->setKey == first->setKey; ++last)
             ++count;
-            if (!ParsePartIdentifier(last->subject, part) || part.total != id.total ||
-                part.part < 1 || part.part > id.total)
-                consistent = false;
-        }
         m_pSetPos = last;
         // Slots are made only for a run long enough to fill them: a huge total costs nothing.
-        if (!consistent || count < static_cast<size_t>(id.total))
+        const auto total = static_cast<size_t>(first->total);
+        if (count < total)
             continue;
-        std::vector<uint32_t> slots(static_cast<size_t>(id.total) + 1, kMissingPart);
+        // A part posted twice fills its slot once; the first to arrive is fetched.
+        std::vector<uint32_t> slots(total + 1, kMissingPart);
         slots.back() = 0;
-        for (auto record = first; record != last; ++record) {
-            PartIdentifier part;
-            ParsePartIdentifier(record->subject, part);
-            slots[static_cast<size_t>(part.part - 1)] = record->articleNumber;
+        for (auto part = first; part != last; ++part) {
+            uint32_t& slot = slots[static_cast<size_t>(part->part - 1)];
+            if (slot == kMissingPart)
+                slot = part->record.articleNumber;
         }
         if (std::find(slots.begin(), slots.end() - 1, kMissingPart) != slots.end() - 1)
             continue;
-        if (StartSet(*first, std::move(slots))) {
+        const auto partOne = std::find_if(first, last, [&slots](const PendingPart& part) {
+            return part.record.articleNumber == slots[0];
+        });
+        if (StartSet(partOne->record, std::move(slots))) {
             m_pSetPos = m_pending.Erase(first, last);
             return;
         }

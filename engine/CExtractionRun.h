@@ -119,6 +119,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextPartSet();
     void FinishGroup();
     void DropGroup();
+    void RememberPendingNumbers();
+    bool WasReadAsPending(uint64_t number) const;
     void ContinueAfterArticle();
     bool Send(const std::string& command);
     void CloseConnection();
@@ -199,7 +201,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool m_bCompleted = false;
     bool m_bServerFailed = false;
     std::string m_strStopReason;
-    std::vector<uint32_t> m_keptParts; // a set's parts to stay pending after a stop
+    std::vector<uint32_t> m_keptParts;   // a set's parts to stay pending after a stop
+    std::vector<uint32_t> m_pendingRead; // the group's pending numbers, sorted
     std::unique_ptr<INewsConnection> m_pConnection;
 
     uint32_t m_uRequested = 0; // article number of the outstanding HEAD

@@ -21,10 +21,34 @@ std::string_view SkipSpace(std::string_view text) {
     return text;
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Where the piece starting the text ends: at the first ';' outside double quotes.
+size_t PieceEnd(std::string_view text) {
+    bool quoted = false;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '"')
+            quoted = !quoted;
+        else if (text[at] == ';' && !quoted)
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 // The next ';'-separated piece that is not empty; false when none is left.
 bool NextPiece(std::string_view& rest, std::string_view& piece) {
     while (!rest.empty()) {
-        const size_t end = rest.find(';');
+        const size_t end = PieceEnd(rest);
         piece = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (!piece.empty())
@@ -33,17 +57,27 @@ bool NextPiece(std::string_view& rest, std::string_view& piece) {
     return false;
 }
 
+// A quoted value runs to its closing quote (what follows is no part of it); an unquoted one
+// loses its trailing blanks.
+std::string_view ParameterValue(std::string_view value) {
+    if (!value.starts_with('"')) {
+        while (!value.empty() && IsBlank(value.back()))
+            value.remove_suffix(1);
+        return value;
+    }
+    value.remove_prefix(1);
+    return value.substr(0, value.find('"'));
+}
+
 void ApplyParameter(std::string_view piece, std::string& name, std::string& boundary) {
+    // One blank after the ';' belongs to the separator; a second starts the parameter's name.
     if (piece.starts_with(' '))
         piece.remove_prefix(1);
     const size_t equals = piece.find('=');
     if (equals == std::string_view::npos)
         return;
     const std::string_view key = piece.substr(0, equals);
-    std::string_view value = piece.substr(equals + 1);
-    // A quoted value loses its opening quote and its last character (the closing quote).
-    if (value.starts_with('"'))
-        value = value.size() >= 2 ? value.substr(1, value.size() - 2) : std::string_view{};
+    const std::string_view value = ParameterValue(piece.substr(equals + 1));
     if (key == "name")
         name.assign(value);
     else if (key == "boundary")
@@ -58,7 +92,7 @@ void ParseContentType(std::string_view line, std::string& contentType, std::stri
     std::string_view piece;
     if (!NextPiece(rest, piece))
         return;
-    contentType.assign(piece);
+    contentType.assign(TrimBlanks(piece));
     while (NextPiece(rest, piece))
         ApplyParameter(piece, name, boundary);
 }

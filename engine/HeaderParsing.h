@@ -5,8 +5,10 @@
 #include <string_view>
 
 // Parses a whole "Content-Type: " header line: the first ";"-separated piece is the content
-// type (as it stands), the "name" parameter gives name and the "boundary" parameter gives
-// boundary ("--" and the value). Only what the line carries is assigned; values of any length.
+// type (blanks around it dropped), the "name" parameter gives name and the "boundary"
+// parameter gives boundary ("--" and the value). A ";" inside double quotes separates nothing;
+// a quoted value ends at its closing quote. Only what the line carries is assigned; values of
+// any length.
 void ParseContentType(std::string_view line, std::string& contentType, std::string& name,
                       std::string& boundary);
 

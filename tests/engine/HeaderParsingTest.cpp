@@ -34,6 +34,18 @@ TEST(HeaderParsingTest, ContentTypeParameters) {
     EXPECT_EQ(type + name + boundary, "oldoldold");
 }
 
+TEST(HeaderParsingTest, ContentTypeQuotesAndBlanks) {
+    // A ";" inside quotes belongs to the value; what follows the closing quote does not.
+    EXPECT_EQ(Parse("image/gif; name=\"a;b.gif\"; boundary=z").name, "a;b.gif");
+    EXPECT_EQ(Parse("image/gif; name=\"a;b.gif\"; boundary=z").boundary, "--z");
+    EXPECT_EQ(Parse("image/png; name=\"sp.png\" ").name, "sp.png");
+    EXPECT_EQ(Parse("image/png; name=\"sp.png\"junk").name, "sp.png");
+    EXPECT_EQ(Parse("image/png; name=sp.png  \t").name, "sp.png");
+    EXPECT_EQ(Parse("image/png; name=\"open;x").name, "open;x");
+    ContentType c = Parse("   image/jpeg ; name=x.jpg");
+    EXPECT_EQ(c.type + "|" + c.name, "image/jpeg|x.jpg");
+}
+
 TEST(HeaderParsingTest, ContentTypeValuesOfAnyLength) {
     const std::string longName(5000, 'n'), longType = "application/" + std::string(3000, 't');
     const ContentType c = Parse(longType + "; name=\"" + longName + "\"; boundary=" + longName);

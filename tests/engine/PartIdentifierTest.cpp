@@ -54,4 +54,40 @@ TEST(PartIdentifierTest, LargeNumbersAndLongDigitRuns) {
     EXPECT_EQ(id.prefix, digits + " (");
 }
 
+// Today's yEnc subjects: the last bracketed pair is the identifier, so that a collection's
+// file counter in front of it names the set; other subjects keep the first-pair rule, and the
+// text after their identifier is part of the set's name.
+TEST(PartIdentifierTest, YencSubjectsAndSetNames) {
+    struct {
+        const char* subject;
+        int32_t part, total;
+        const char* setName;
+    } const cases[] = {
+        {"\"name.ext\" yEnc (2/5)", 2, 5, "\"name.ext\" yEnc "},
+        {"[3/9] - \"a.part03.rar\" yEnc (01/12) 123456 bytes", 1, 12,
+         "[3/9] - \"a.part03.rar\" yEnc "},
+        {"name.ext (7/8) yEnc", 7, 8, "name.ext "},
+        {"x YENC [ 4 / 40 ]", 4, 40, "x YENC "},
+        {"yenc: (1/2) (003/010)", 3, 10, "yenc: (1/2) "},
+        // Not the word yEnc: the first pair, with the text around it in the set's name.
+        {"yEncoded 1/2 (3/4)", 1, 2, "yEncoded \x1e (3/4)"},
+        {"(1/2) a.bin", 1, 2, "(\x1e) a.bin"},
+    };
+    for (const auto& c : cases) {
+        PartIdentifier id;
+        ASSERT_TRUE(ParseSubjectPart(c.subject, id)) << c.subject;
+        EXPECT_EQ(id.part, c.part) << c.subject;
+        EXPECT_EQ(id.total, c.total) << c.subject;
+        EXPECT_EQ(id.setName, c.setName) << c.subject;
+    }
+    PartIdentifier id;
+    // A yEnc subject without a bracketed pair falls back to the first pair; one whose last pair
+    // is out of order, or too large, has no identifier.
+    EXPECT_TRUE(ParseSubjectPart("file yEnc 2 of 3", id));
+    EXPECT_EQ(id.part, 2);
+    EXPECT_FALSE(ParseSubjectPart("file yEnc (4/3)", id));
+    EXPECT_FALSE(ParseSubjectPart("file yEnc (1/99999999999)", id));
+    EXPECT_FALSE(ParseSubjectPart("file yEnc", id));
+}
+
 } // namespace

@@ -7,34 +7,39 @@
 
 namespace {
 
-TEST(PendingPartListTest, SortedBySubjectEqualSubjectsKeepArrivalOrder) {
+PendingPart Part(uint32_t number, std::string key) {
+    PendingPart part;
+    part.record.Reset(number);
+    part.setKey = std::move(key);
+    return part;
+}
+
+TEST(PendingPartListTest, SortedByKeyEqualKeysKeepArrivalOrder) {
     PendingPartList list;
     const std::pair<const char*, uint32_t> arrivals[] = {
         {"pic (3/3)", 1}, {"b", 2}, {"pic (1/3)", 3}, {"b", 4}, {"B", 5},
         {"pic (2/3)", 6}, {"b", 7}, {"\xE9", 8},      {"", 9}};
-    for (const auto& [subject, number] : arrivals) {
-        ArticleRecord record;
-        record.Reset(number);
-        record.subject = subject;
-        record.name = "copied";
-        list.Insert(record);
+    for (const auto& [key, number] : arrivals) {
+        PendingPart part = Part(number, key);
+        part.record.name = "copied";
+        list.Insert(std::move(part));
     }
     std::vector<uint32_t> numbers;
-    for (const ArticleRecord& record : list)
-        numbers.push_back(record.articleNumber);
+    for (const PendingPart& part : list)
+        numbers.push_back(part.record.articleNumber);
     // Byte-wise: upper case first, bytes above 127 last.
     EXPECT_EQ(numbers, (std::vector<uint32_t>{9, 5, 2, 4, 7, 3, 6, 1, 8}));
-    EXPECT_EQ(list.begin()->name, "copied");
+    EXPECT_EQ(list.begin()->record.name, "copied");
 
     list.Erase(std::next(list.begin()), std::next(list.begin(), 5));
     EXPECT_EQ(list.Size(), 5u);
-    EXPECT_EQ(std::next(list.begin())->articleNumber, 3u);
+    EXPECT_EQ(std::next(list.begin())->record.articleNumber, 3u);
     list.Clear();
     EXPECT_TRUE(list.Empty());
 }
 
 // Against a plain model (a vector kept in order by a stable insertion), through inserts and
-// range erasures in every position: the subject index must follow every change.
+// range erasures in every position: the key index must follow every change.
 TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
     PendingPartList list;
     std::vector<std::pair<std::string, uint32_t>> model;
@@ -44,14 +49,12 @@ TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
         return (seed >> 16) % range;
     };
     for (uint32_t number = 1; number <= 3000; ++number) {
-        ArticleRecord record;
-        record.Reset(number);
-        record.subject = "s" + std::to_string(random(40));
-        list.Insert(record);
+        const std::string key = "s" + std::to_string(random(40));
+        list.Insert(Part(number, key));
         auto place =
-            std::upper_bound(model.begin(), model.end(), record.subject,
+            std::upper_bound(model.begin(), model.end(), key,
                              [](const std::string& s, const auto& e) { return s < e.first; });
-        model.insert(place, {record.subject, number});
+        model.insert(place, {key, number});
         if (random(4) == 0) {
             const size_t from = random(static_cast<uint32_t>(model.size()));
             const size_t count = random(static_cast<uint32_t>(model.size() - from) + 1) % 12;
@@ -63,8 +66,8 @@ TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
     }
     ASSERT_EQ(list.Size(), model.size());
     size_t i = 0;
-    for (const ArticleRecord& record : list)
-        ASSERT_EQ(record.articleNumber, model[i++].second) << i;
+    for (const PendingPart& part : list)
+        ASSERT_EQ(part.record.articleNumber, model[i++].second) << i;
 }
 
 } // namespace

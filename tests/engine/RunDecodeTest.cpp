@@ -330,9 +330,10 @@ TEST_F(RunDecodeTest, PendingPartsStayBoundedAndHugeSubjectsStillGroup) {
     const std::string name(1 << 20, 'n');
     Connect();
     Group("alt.bin", 1, 3);
-    Head({1, name + " (2/2) " + std::string(1 << 20, 't'), 10, std::string(1 << 20, 'f')});
-    Head({2, name + "x (1/2)", 10}); // another set whose name only starts the same
-    Head({3, name + " (1/2)", 10});
+    const std::string tail = " " + std::string(1 << 20, 't');
+    Head({1, name + " (2/2)" + tail, 10, std::string(1 << 20, 'f')});
+    Head({2, name + "x (1/2)" + tail, 10}); // another set whose name only starts the same
+    Head({3, name + " (1/2)" + tail, 10});
     Part(3, parts[0]);
     Part(1, parts[1]);
     server.Quit();
@@ -408,14 +409,13 @@ TEST_F(RunDecodeTest, HeldBackBytesAreWrittenWhileTheServerIsAwaited) {
 TEST_F(RunDecodeTest, RealSplitPostingDecodesAndATruncatedLastPartIsShort) {
     Connect();
     Group("alt.bin", 1, 4);
-    HeadStored(1, "uuenview-multi-2of2.art");
+    HeadStored(1, "uuenview-multi-2of2-truncated.art");
     HeadStored(2, "uuenview-multi-1of2.art");
-    HeadStored(3, "uuenview-multi-2of2-truncated.art");
+    HeadStored(3, "uuenview-multi-2of2.art");
     HeadStored(4, "uuenview-multi-1of2.art");
-    // Both sets share one subject: parts 1, 2 and 1, 2 in arrival order make one run of four
-    // records whose slots the later records fill.
-    Part(4, LoadArticle("uuenview-multi-1of2.art").body);
-    Part(3, LoadArticle("uuenview-multi-2of2-truncated.art").body);
+    // The set was posted twice under one subject: each slot takes the part that came first.
+    Part(2, LoadArticle("uuenview-multi-1of2.art").body);
+    Part(1, LoadArticle("uuenview-multi-2of2-truncated.art").body);
     server.Quit();
     RunToEnd();
     EXPECT_THAT(log.lines,
@@ -488,12 +488,12 @@ TEST_F(RunDecodeTest, AdjacentSetsAreBothDecodedAndDotsInSkippedRestsDoNotEndThe
 }
 
 TEST_F(RunDecodeTest, RunsWithPartsOutsideTheSetStayPending) {
-    // Totals that disagree, and a part beyond the first record's total, never reach a slot
-    // outside the set: the runs count as incomplete.
+    // Parts of one name but different totals belong to different sets, each incomplete; a
+    // part posted twice does not stand in for a missing one.
     Connect();
     Group("alt.bin", 1, 7);
     Head({1, "x (1/2)", 10});
-    Head({2, "x (2/2)", 10});
+    Head({2, "x (2/3)", 10});
     Head({3, "x (3/4)", 10});
     Head({4, "y (1/1000000000)", 10});
     Head({5, "y (2/1000000000)", 10});
@@ -503,6 +503,36 @@ TEST_F(RunDecodeTest, RunsWithPartsOutsideTheSetStayPending) {
     RunToEnd();
     EXPECT_THAT(Commands(), IsEmpty());
     EXPECT_THAT(group->pending, ElementsAre(1u, 2u, 3u, 4u, 5u, 6u, 7u));
+}
+
+// Files whose subjects agree in front of the identifier are told apart by the text after it;
+// a pending number that the walk comes to again is read and kept once.
+TEST_F(RunDecodeTest, SetsOfOnePrefixStayApartAndPendingNumbersAreReadOnce) {
+    const std::string a = wire::Bytes(45 * 6, 21), b = wire::Bytes(45 * 6 + 4, 22);
+    const auto aParts = SplitPosting("a.bin", a, 2), bParts = SplitPosting("b.bin", b, 2);
+    AddGroup(*table, "alt.two", 5, {7, 7});
+    Connect();
+    Group("alt.bin", 1, 4);
+    Head({1, "(1/2) a.bin", 10});
+    Head({2, "(1/2) b.bin", 10});
+    Head({3, "(2/2) a.bin", 10});
+    Head({4, "(2/2) b.bin", 10});
+    Part(1, aParts[0]);
+    Part(3, aParts[1]);
+    Part(2, bParts[0]);
+    Part(4, bParts[1]);
+    Group("alt.two", 1, 8);
+    Head({7, "c.bin (1/2)", 10});
+    Head({5, "text", 0}); // the walk starts at the stored number itself
+    Head({6, "text", 0});
+    Head({8, "text", 0});
+    server.Quit();
+    RunToEnd();
+    EXPECT_EQ(ReadFile(DecodePath("a.bin")), a);
+    EXPECT_EQ(ReadFile(DecodePath("b.bin")), b);
+    const GroupRecord& two = table->GetAt(1);
+    EXPECT_EQ(two.last, 9u);
+    EXPECT_THAT(two.pending, ElementsAre(7u));
 }
 
 TEST_F(RunDecodeTest, RefusedOrFailingPartsEndTheSetAndTheNextOneFollows) {
