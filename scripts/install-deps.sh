@@ -7,10 +7,10 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    sharutils uudeview mpack
+    sharutils uudeview mpack zlib1g-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(inn2 xvfb xauth time python3 openssl clang-format)
+    packages+=(inn2 xvfb xauth time python3 python3-sabyenc openssl clang-format)
 fi
 
 missing=()
