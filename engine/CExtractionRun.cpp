@@ -15,6 +15,8 @@
 #include "engine/PartIdentifier.h"
 #include "engine/SelectionRules.h"
 #include "engine/Uudecoder.h"
+#include "engine/YencDecoder.h"
+#include "engine/YencKeywordLines.h"
 #include "options/CMimeTable.h"
 #include "options/CSettings.h"
 #include "platform/CProfile.h"
@@ -133,6 +135,9 @@ void CExtractionRun::Stop() {
     case RunState::DecodingMimePart:
     case RunState::UudecodingParts:
     case RunState::NextPartRequested:
+    case RunState::YdecodingSingle:
+    case RunState::YdecodingParts:
+    case RunState::YencPartEnded:
         m_output.CloseAndDelete();
         ReleasePartSet();
         CloseConnection();
@@ -545,7 +550,7 @@ void CExtractionRun::RequestSingleBody(bool checkLines) {
 // Lines
 
 bool CExtractionRun::OnResponseLine(std::string_view line) {
-    if (TakeUuencodedDataLine(line))
+    if (TakeUuencodedDataLine(line) || TakeYencDataLine(line))
         return IsRunning();
     const auto code = [&line] { return ParseDecimalPrefix(line); };
     switch (m_nState) {
@@ -631,6 +636,15 @@ void CExtractionRun::BodyLine(std::string_view line, bool end) {
     case RunState::ScanningFirstPart:
         ++m_nLineCount;
         return FirstPartLine(line, end);
+    case RunState::YdecodingSingle:
+    case RunState::YdecodingParts:
+        ++m_nLineCount;
+        UpdateArticleProgress();
+        return YencLine(line, end);
+    case RunState::YencPartEnded:
+        if (end)
+            RequestNextPart();
+        return;
     default: // SkippingPartRest
         if (end)
             NextPartSet();
@@ -683,6 +697,8 @@ void CExtractionRun::ScanBodyLine(std::string_view line, bool end) {
     }
     if (StartsWith(line, "begin ") && BeginLine(line))
         SetState(RunState::UudecodingSingle);
+    else if (StartsWith(line, "=ybegin "))
+        SingleYencFile(line);
 }
 
 bool CExtractionRun::BeginLine(std::string_view line) {
@@ -705,9 +721,9 @@ void CExtractionRun::UudecodeLine(std::string_view line, bool end) {
     case UuLineResult::Ignored:
         return;
     case UuLineResult::Error:
-        return UudecodeFailed();
+        return DecodeFailed();
     case UuLineResult::Data:
-        return KeepUudecodedData();
+        return KeepDecodedData();
     case UuLineResult::EndOfData:
         break;
     }
@@ -733,23 +749,29 @@ bool CExtractionRun::TakeUuencodedDataLine(std::string_view line) {
         return false;
     ++m_nLineCount;
     UpdateArticleProgress();
-    KeepUudecodedData();
+    KeepDecodedData();
     return true;
 }
 
 // The bytes of a data line are in m_decoded: they go to the file in blocks, and a write that
 // fails ends the decode.
-void CExtractionRun::KeepUudecodedData() {
+void CExtractionRun::KeepDecodedData() {
     if (!HandOverDecoded(kDecodedBlock))
-        UudecodeFailed();
+        DecodeFailed();
 }
 
-void CExtractionRun::UudecodeFailed() {
+bool CExtractionRun::IsDecodingSingle() const {
+    return m_nState == RunState::UudecodingSingle || m_nState == RunState::YdecodingSingle;
+}
+
+// A file that does not decode: a single one is closed and the body scanned on for more
+// files; a set is given up for the rest of its part's body.
+void CExtractionRun::DecodeFailed() {
     if (StopIfDiskFailed())
         return;
     LogMessage(ids::kDecodeError, m_strFileName);
     CloseOutputFile(true);
-    if (m_nState == RunState::UudecodingSingle) {
+    if (IsDecodingSingle()) {
         SetState(RunState::ScanningBody);
     } else {
         ReleasePartSet();
@@ -757,27 +779,26 @@ void CExtractionRun::UudecodeFailed() {
     }
 }
 
-// The body ended before the uuencoded file did.
+// The body ended before the uuencoded file did: the file goes on in the set's next part, if
+// there is one.
 void CExtractionRun::UudecodeEnd() {
     if (m_nState == RunState::UudecodingParts &&
         static_cast<size_t>(m_nNextPart) < m_partTable.size() &&
-        m_partTable[static_cast<size_t>(m_nNextPart)] != 0) {
-        const uint32_t number = m_partTable[static_cast<size_t>(m_nNextPart)];
-        if (!Send(Numbered("BODY ", number)))
-            return;
-        ++m_nNextPart;
-        m_nLineCount = 0;
-        SetState(RunState::NextPartRequested);
-        return;
-    }
-    const bool parts = m_nState == RunState::UudecodingParts;
+        m_partTable[static_cast<size_t>(m_nNextPart)] != 0)
+        return RequestNextPart();
+    ShortFile();
+}
+
+// The body ended before the file did.
+void CExtractionRun::ShortFile() {
+    const bool single = IsDecodingSingle();
     ReleasePartSet();
     CloseOutputFile(true);
     LogMessage(ids::kShortFileError, m_strFileName);
-    if (parts)
-        NextPartSet();
-    else
+    if (single)
         ContinueAfterArticle();
+    else
+        NextPartSet();
 }
 
 void CExtractionRun::MimePartLine(std::string_view line, bool end) {
@@ -807,6 +828,119 @@ void CExtractionRun::MimePartLine(std::string_view line, bool end) {
     CloseOutputFile(true);
     LogMessage(ids::kDecodeError, m_strFileName);
     SetState(RunState::ScanningBody);
+}
+
+// ---------------------------------------------------------------------------------------------
+// yEnc
+
+bool CExtractionRun::OpenYencFile(const YencBegin& header) {
+    if (!CreateOutputFile(header.name))
+        return false;
+    m_bYencFile = true;
+    m_yenc.Begin(header);
+    m_yencStage = m_yenc.HasPartLines() ? YencStage::PartLine : YencStage::Data;
+    return true;
+}
+
+// A "=ybegin" line in a body read as a whole. A part of a set found outside its set cannot be
+// put together and is passed over, as is a line that does not parse.
+void CExtractionRun::SingleYencFile(std::string_view line) {
+    const std::optional<YencBegin> header = ParseYbeginLine(line);
+    if (!header || header->part.value_or(1) != 1 || header->total.value_or(1) != 1)
+        return;
+    if (OpenYencFile(*header))
+        SetState(RunState::YdecodingSingle);
+}
+
+// The first part of a set. A body whose header names another part or another total is some
+// other file under a like subject: the set is not fetched. Older encoders leave the total out,
+// and the subject's total stands.
+void CExtractionRun::FirstYencPart(std::string_view line) {
+    const std::optional<YencBegin> header = ParseYbeginLine(line);
+    if (!header)
+        return;
+    if (header->part != 1 || header->total.value_or(m_nParts) != m_nParts) {
+        ReleasePartSet();
+        return SetState(RunState::SkippingPartRest);
+    }
+    const int part = m_nPart++;
+    if (!OpenYencFile(*header))
+        return;
+    m_progress.SetMultipart(part, m_nParts);
+    m_bYencSet = true;
+    SetState(RunState::YdecodingParts);
+}
+
+void CExtractionRun::YencLine(std::string_view line, bool end) {
+    if (end)
+        return ShortFile();
+    switch (m_yencStage) {
+    case YencStage::Header:
+        return YencHeaderLine(line);
+    case YencStage::PartLine:
+        return YencPartLine(line);
+    case YencStage::Data:
+        break;
+    }
+    if (StartsWith(line, "=yend"))
+        return YencTrailer(line);
+    YdecodeDataLine(line, m_decoded);
+    KeepDecodedData();
+}
+
+// A later part: whatever the poster put in front of its "=ybegin" line is passed over; the
+// line itself must name the same file and this part.
+void CExtractionRun::YencHeaderLine(std::string_view line) {
+    if (!StartsWith(line, "=ybegin "))
+        return;
+    const std::optional<YencBegin> header = ParseYbeginLine(line);
+    if (!header || !m_yenc.IsPartOf(*header, m_nPart - 1) ||
+        header->total.value_or(m_nParts) != m_nParts)
+        return DecodeFailed();
+    m_yencStage = YencStage::PartLine;
+}
+
+void CExtractionRun::YencPartLine(std::string_view line) {
+    const std::optional<YencPartRange> range =
+        StartsWith(line, "=ypart ") ? ParseYpartLine(line) : std::nullopt;
+    if (!range || !m_yenc.StartPart(*range))
+        return DecodeFailed();
+    m_yencStage = YencStage::Data;
+}
+
+// The end of a part or of a single file: what was decoded must match the trailer. After a
+// part that is not the last, the rest of its body is passed over and the next one requested.
+void CExtractionRun::YencTrailer(std::string_view line) {
+    const std::optional<YencEnd> trailer = ParseYendLine(line);
+    if (!HandOverDecoded(0))
+        return DecodeFailed();
+    const bool single = IsDecodingSingle();
+    const int part = single ? 1 : m_nPart - 1;
+    const bool last = single || part == m_nParts;
+    if (!trailer || !m_yenc.EndPart(*trailer, part, last))
+        return DecodeFailed();
+    if (!last)
+        return SetState(RunState::YencPartEnded);
+    FinishOutputFile();
+    if (single)
+        return SetState(RunState::ScanningBody);
+    ReleasePartSet();
+    SetState(RunState::SkippingPartRest);
+}
+
+// The bulk of a yEnc run, as TakeUuencodedDataLine: a data line decoded without the general
+// dispatch. Keyword lines and dot-stuffed lines are left to it.
+bool CExtractionRun::TakeYencDataLine(std::string_view line) {
+    const bool decoding =
+        m_nState == RunState::YdecodingParts || m_nState == RunState::YdecodingSingle;
+    if (!decoding || m_yencStage != YencStage::Data || line.empty() || line[0] == '.' ||
+        StartsWith(line, "=y"))
+        return false;
+    YdecodeDataLine(line, m_decoded);
+    ++m_nLineCount;
+    UpdateArticleProgress();
+    KeepDecodedData();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -872,6 +1006,8 @@ void CExtractionRun::FirstPartLine(std::string_view line, bool end) {
         ReleasePartSet();
         return NextPartSet();
     }
+    if (StartsWith(line, "=ybegin "))
+        return FirstYencPart(line);
     if (!StartsWith(line, "begin "))
         return;
     const int part = m_nPart++;
@@ -879,7 +1015,17 @@ void CExtractionRun::FirstPartLine(std::string_view line, bool end) {
         return;
     m_progress.SetMultipart(part, m_nParts);
     m_bSkipBanner = false;
+    m_bYencSet = false;
     SetState(RunState::UudecodingParts);
+}
+
+void CExtractionRun::RequestNextPart() {
+    const uint32_t number = m_partTable[static_cast<size_t>(m_nNextPart)];
+    if (!Send(Numbered("BODY ", number)))
+        return;
+    ++m_nNextPart;
+    m_nLineCount = 0;
+    SetState(RunState::NextPartRequested);
 }
 
 void CExtractionRun::NextPartReply(int code) {
@@ -890,6 +1036,10 @@ void CExtractionRun::NextPartReply(int code) {
     }
     m_progress.SetMultipart(m_nPart, m_nParts);
     ++m_nPart;
+    if (m_bYencSet) {
+        m_yencStage = YencStage::Header;
+        return SetState(RunState::YdecodingParts);
+    }
     m_bSkipBanner = true;
     SetState(RunState::UudecodingParts);
 }
@@ -918,6 +1068,9 @@ void CExtractionRun::OnConnectionError(int /*notification*/, int /*error*/) {
     case RunState::DecodingMimePart:
     case RunState::UudecodingParts:
     case RunState::NextPartRequested:
+    case RunState::YdecodingSingle:
+    case RunState::YdecodingParts:
+    case RunState::YencPartEnded:
         // A set cut off by the error stays pending, as an incomplete one would.
         KeepSetParts();
         FinishGroup();
@@ -950,6 +1103,7 @@ bool CExtractionRun::CreateOutputFile(std::string_view name) {
         return false;
     m_strFileName = base;
     m_decoded.Clear();
+    m_bYencFile = false;
 
     std::optional<std::string> groupDir;
     if (m_settings.m_bGroupDirs && m_pGroup != nullptr)
@@ -1036,6 +1190,8 @@ bool CExtractionRun::HandOverDecoded(size_t atLeast) {
         return false;
     if (m_decoded.Size() < atLeast || m_decoded.Empty())
         return true;
+    if (m_bYencFile)
+        m_yenc.Add(m_decoded.View());
     const bool written = m_output.Write(m_decoded.Data(), m_decoded.Size());
     m_decoded.Clear();
     return written;

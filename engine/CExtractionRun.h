@@ -15,6 +15,7 @@
 #include "engine/INewsConnection.h"
 #include "engine/OutputFile.h"
 #include "engine/PendingPartList.h"
+#include "engine/YencFileCheck.h"
 #include "options/KillRule.h"
 #include "options/MimeActionEntry.h"
 #include "servers/CGroupTable.h"
@@ -50,6 +51,9 @@ enum class RunState : int {
     UudecodingParts = 17,
     NextPartRequested = 18,
     SkippingPartRest = 19,
+    YdecodingSingle = 20,
+    YdecodingParts = 21,
+    YencPartEnded = 22, // a part's trailer was read; the rest of its body is passed over
 };
 
 // The run side of the main frame: the extraction and catch-up state machine with its header
@@ -107,6 +111,9 @@ class CExtractionRun : public CSocketOwnerWnd {
 
   private:
     enum class Encoding { Undetermined, Raw, Base64 };
+    // Where a yEnc body is: before a later part's "=ybegin" line, before a "=ypart" line, or in
+    // the data up to "=yend".
+    enum class YencStage { Header, PartLine, Data };
 
     // Run control.
     void Start();
@@ -147,14 +154,25 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool BeginLine(std::string_view line);
     void UudecodeLine(std::string_view line, bool end);
     void UudecodeEnd();
-    void UudecodeFailed();
+    void DecodeFailed();
+    void ShortFile();
+    bool OpenYencFile(const YencBegin& header);
+    void SingleYencFile(std::string_view line);
+    void FirstYencPart(std::string_view line);
+    void YencLine(std::string_view line, bool end);
+    void YencHeaderLine(std::string_view line);
+    void YencPartLine(std::string_view line);
+    void YencTrailer(std::string_view line);
+    bool TakeYencDataLine(std::string_view line);
+    void RequestNextPart();
+    bool IsDecodingSingle() const;
     void MimePartLine(std::string_view line, bool end);
     void FirstPartLine(std::string_view line, bool end);
     void NextPartReply(int code);
     bool StartSet(const ArticleRecord& first, std::vector<uint32_t> slots);
     void UpdateArticleProgress();
     bool TakeUuencodedDataLine(std::string_view line);
-    void KeepUudecodedData();
+    void KeepDecodedData();
 
     // Output.
     bool CreateOutputFile(std::string_view name);
@@ -219,5 +237,9 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool m_bPartHeaders = false;
     Base64Decoder m_base64;
     bool m_bSkipBanner = false; // a later part has not shown a data line yet
-    ByteBuffer m_decoded;       // decoded bytes not yet handed to m_output
+    bool m_bYencSet = false;    // the set being fetched is yEnc-encoded
+    bool m_bYencFile = false;   // the open file is yEnc-encoded: its bytes go to m_yenc
+    YencStage m_yencStage = YencStage::Data;
+    YencFileCheck m_yenc;
+    ByteBuffer m_decoded; // decoded bytes not yet handed to m_output
 };

@@ -380,6 +380,94 @@ check_output "$WORK/run6.out" "Failed to connect to 127.0.0.1"
 check_eq "wrong password decodes nothing" "" "$(decoded_list "$HOME3/Decodes")"
 check_newsrc "wrong password leaves the position" "$HOME3/$GW_SERVER.newsrc" "$TEST_GROUP: 0"
 
+echo "== yEnc"
+# Files encoded by uuenview -y, which writes part numbers and ranges but no totals, posted with
+# today's subjects: a single file, a set in order and one out of order, a set missing a part
+# until the next batch, a set whose second part has a corrupt byte, and a collection whose
+# "[k/K]" counter is all that tells its sets apart.
+YENC_GROUP=alt.binaries.yenc
+inn_newgroup "$YENC_GROUP"
+yenc_set() { # PREFIX FILE SIZE LINES SUBJECT-FORMAT (printf: part, total); prints the total
+    local prefix=$1 file=$2 format=$5 dir=$WORK/tmp/$2.yenc part total i=0
+    corpus_random "$ORIG/$file" "$3"
+    mkdir -p "$dir"
+    (cd "$dir" && uuenview -y "-$4" -od . "$ORIG/$file" >/dev/null 2>&1) || return 1
+    mapfile -t parts < <(ls "$dir/${file%.*}".[0-9][0-9][0-9] | sort)
+    total=${#parts[@]}
+    for part in "${parts[@]}"; do
+        i=$((i + 1))
+        # shellcheck disable=SC2059
+        corpus_article "$ART/$prefix.$i" "$YENC_GROUP" "$POSTER" \
+            "$(printf "$format" "$i" "$total")" "$part"
+    done
+    echo "$total"
+}
+# One data character of an article's body changed (never an escape or the one after it).
+corrupt_body() { # ARTICLE
+    python3 - "$1" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+body = data.index(b"\n\n") + 2
+lines = data[body:].split(b"\n")
+line = lines[5]  # a data line: the header, the range and a few data lines come first
+at = next(i for i in range(1, len(line)) if line[i] != 0x3D and line[i - 1] != 0x3D)
+line[at] = 0x41 if line[at] != 0x41 else 0x42
+lines[5] = line
+open(sys.argv[1], "wb").write(data[:body] + b"\n".join(lines))
+PY
+}
+yenc_set ysingle ysingle.bin 50000 100000 '"ysingle.bin" yEnc (%d/%d)' >/dev/null &&
+    yenc_set ynomark ynomark.bin 20000 100000 'ynomark.bin' >/dev/null &&
+    yenc_set yorder yorder.bin 100000 200 '"yorder.bin" yEnc (%d/%d) 100000 bytes' >/dev/null &&
+    yenc_set yshuffle yshuffle.bin 110000 200 'yshuffle.bin (%02d/%02d) yEnc' >/dev/null &&
+    yenc_set ygap ygap.bin 80000 200 '"ygap.bin" yEnc (%03d/%03d)' >/dev/null &&
+    yenc_set ycorrupt ycorrupt.bin 60000 200 '"ycorrupt.bin" yEnc (%d/%d)' >/dev/null ||
+    abort "cannot build the yEnc corpus"
+corrupt_body "$ART/ycorrupt.2"
+for k in 1 2 3; do
+    yenc_set "ycoll$k" "ycoll.part$k.rar" 40000 200 \
+        "[$k/3] - \"ycoll.part$k.rar\" yEnc (%d/%d) 40000 bytes" >/dev/null ||
+        abort "cannot build the yEnc collection"
+done
+ybatch=("$ART/ysingle.1" "$ART/ynomark.1" "$ART/yorder".{1..4} "$ART/yshuffle.3"
+    "$ART/yshuffle.1" "$ART/yshuffle.5" "$ART/yshuffle.2" "$ART/yshuffle.4" "$ART/ygap.1"
+    "$ART/ygap.3" "$ART/ygap.4" "$ART/ycorrupt".{1..3} "$ART/ycoll3.2" "$ART/ycoll1.1"
+    "$ART/ycoll2.2" "$ART/ycoll3.1" "$ART/ycoll1.2" "$ART/ycoll2.1")
+corpus_batch "$WORK/ybatch1" "${ybatch[@]}"
+inn_feed "$WORK/ybatch1" || abort "cannot post the yEnc batch"
+inn_sync
+HOME_Y=$WORK/home-yenc
+GW_SETTINGS=('"m_uMinLines"=dword:00000000')
+gw_home "$HOME_Y" "$INN_READ_PORT"
+gw_newsrc "$HOME_Y" "$YENC_GROUP: 0"
+ylast=$(group_last "$YENC_GROUP")
+gw_run "$HOME_Y" "$WORK/yenc1.out"
+rc=$?
+check_context "$WORK/yenc1.out"
+check_eq "yEnc run ends with status 0" 0 "$rc"
+for f in ysingle.bin ynomark.bin yorder.bin yshuffle.bin ycoll.part1.rar ycoll.part2.rar \
+    ycoll.part3.rar; do
+    check_same "yEnc $f decoded byte for byte" "$ORIG/$f" "$HOME_Y/Decodes/$f"
+done
+check_output "$WORK/yenc1.out" "Error during file decode of: ycorrupt.bin"
+check_absent "the yEnc file with a CRC error is deleted" "$HOME_Y/Decodes/ycorrupt.bin"
+check_absent "the yEnc set missing a part is not decoded" "$HOME_Y/Decodes/ygap.bin"
+ygap=$(python3 "$HERE/nntp_probe.py" "$INN_READ_PORT" subjects "$YENC_GROUP" |
+    awk -F'\t' '$2 ~ /^"ygap.bin"/ { printf " %s", $1 }')
+check_newsrc "the yEnc set missing a part stays pending" "$HOME_Y/$GW_SERVER.newsrc" \
+    "$YENC_GROUP: $((ylast + 1))$ygap"
+corpus_batch "$WORK/ybatch2" "$ART/ygap.2"
+inn_feed "$WORK/ybatch2" || abort "cannot post the missing yEnc part"
+inn_sync
+gw_run "$HOME_Y" "$WORK/yenc2.out"
+rc=$?
+check_context "$WORK/yenc2.out"
+check_eq "yEnc run with the missing part ends with status 0" 0 "$rc"
+check_same "the yEnc set completes once its missing part is posted" "$ORIG/ygap.bin" \
+    "$HOME_Y/Decodes/ygap.bin"
+check_newsrc "nothing pending after the yEnc set completed" "$HOME_Y/$GW_SERVER.newsrc" \
+    "$YENC_GROUP: $(($(group_last "$YENC_GROUP") + 1))"
+
 echo "== a run stopped while a file is written"
 corpus_batch "$WORK/batch4" "$ART/big"
 inn_feed "$WORK/batch4" || abort "cannot post batch4"

@@ -162,6 +162,89 @@ std::vector<Case> AllCases() {
 
 INSTANTIATE_TEST_SUITE_P(EveryState, RunInterruptTest, ::testing::ValuesIn(AllCases()), Name);
 
+// The same for the states of a yEnc decode: group alt.bin (stored 8, pending 5, articles 10
+// to 12), pending article 5 the first part of a yEnc set, article 10 a yEnc single, 11 text,
+// 12 the set's second part.
+std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> YencSteps() {
+    return {
+        {RunState::YdecodingSingle,
+         [](ScriptedServer& s) {
+             s.Accept("news.example").Reply("200 hi").Expect("MODE READER").Reply("200 ok");
+             s.Expect("GROUP alt.bin").Reply("211 3 10 12 alt.bin").Expect("HEAD 5");
+             s.Reply({"221 5 <5@x>", "Subject: \"set.bin\" yEnc (1/2)", "Lines: 10", "."});
+             s.Expect("HEAD 10").Reply({"221 10 <10@x>", "Subject: y.bin", "Lines: 1000", "."});
+             s.Expect("BODY").Reply("222 body").Reply("=ybegin line=128 size=4 name=y.bin");
+             s.Reply("ab");
+         }},
+        {RunState::YdecodingParts,
+         [](ScriptedServer& s) {
+             s.Reply("cd").Reply("=yend size=4").Reply(".").Expect("HEAD 11");
+             s.Reply({"221 11 <11@x>", "Subject: text", "Lines: 0", "."}).Expect("HEAD 12");
+             s.Reply({"221 12 <12@x>", "Subject: \"set.bin\" yEnc (2/2)", "Lines: 10", "."});
+             s.Expect("BODY 5").Reply("222 body");
+             s.Reply("=ybegin part=1 total=2 line=128 size=4 name=set.bin");
+             s.Reply("=ypart begin=1 end=2").Reply("ab");
+         }},
+        {RunState::YencPartEnded, [](ScriptedServer& s) { s.Reply("=yend size=2 part=1"); }},
+    };
+}
+
+class RunYencInterruptTest : public RunTest, public ::testing::WithParamInterface<Case> {
+  protected:
+    RunYencInterruptTest() { group = &AddGroup(*table, "alt.bin", 8, {5}); }
+    GroupRecord* group = nullptr;
+};
+
+TEST_P(RunYencInterruptTest, LeavesRecordFilesAndLogAsTheStateRequires) {
+    const RunState state = GetParam().state;
+    const Interrupt interrupt = GetParam().interrupt;
+    settings.m_bDeleteFails = interrupt == Interrupt::ErrorDeleting;
+    for (const auto& [reached, step] : YencSteps()) {
+        step(server);
+        if (reached == state)
+            break;
+    }
+    server.Then([&] { EXPECT_EQ(run->GetState(), state); });
+    if (interrupt == Interrupt::Stop)
+        server.Then([&] { run->StartOrStop(0); });
+    else
+        server.Error(CSocketOwnerWnd::kSocketNotification, 10054);
+    server.Quit();
+    RunToEnd();
+
+    EXPECT_EQ(run->GetState(), RunState::Idle);
+    const bool single = state == RunState::YdecodingSingle;
+    EXPECT_EQ(group->last, single ? 10u : 13u);
+    if (single)
+        EXPECT_THAT(group->pending, ElementsAre(5u));
+    else if (interrupt == Interrupt::Stop)
+        EXPECT_THAT(group->pending, IsEmpty());
+    else
+        EXPECT_THAT(group->pending, ElementsAre(5u, 12u));
+    const bool keepPartial = interrupt == Interrupt::ErrorKeeping;
+    EXPECT_EQ(Exists(DecodePath("y.bin")), !single || keepPartial);
+    EXPECT_EQ(Exists(DecodePath("set.bin")), !single && keepPartial);
+    if (interrupt != Interrupt::Stop) {
+        ASSERT_GE(log.lines.size(), 2u);
+        EXPECT_EQ(log.lines[log.lines.size() - 2], "Error communicating with host news.example");
+    }
+    EXPECT_EQ(log.lines.back(), interrupt == Interrupt::Stop
+                                    ? "Checking group alt.bin for attachments"
+                                    : "Extract Complete");
+}
+
+std::vector<Case> YencCases() {
+    std::vector<Case> cases;
+    for (Interrupt interrupt : {Interrupt::Stop, Interrupt::ErrorDeleting, Interrupt::ErrorKeeping})
+        for (RunState state :
+             {RunState::YdecodingSingle, RunState::YdecodingParts, RunState::YencPartEnded})
+            cases.push_back({state, interrupt});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryYencState, RunYencInterruptTest, ::testing::ValuesIn(YencCases()),
+                         Name);
+
 // A stopped run starts afresh: the next start runs from the first server again.
 TEST_F(RunTest, StoppedRunCanBeStartedAgain) {
     AddGroup(*table, "alt.bin", 0);
@@ -240,6 +323,16 @@ TEST_F(RunTest, SurvivesAHostileServer) {
                                                  "====",
                                                  std::string(3000, 'M'),
                                                  wire::UuData(wire::Bytes(45, 3))[0],
+                                                 "=ybegin part=1 total=2 size=3 name=p.bin",
+                                                 "=ybegin part=2 total=2 size=3 name=p.bin",
+                                                 "=ybegin part=1 size=3 name=../y.bin",
+                                                 "=ypart begin=1 end=2",
+                                                 "=ypart begin=3 end=3",
+                                                 "=yend size=2 part=1",
+                                                 "=yend size=1 part=2 crc32=0",
+                                                 "=yend size=3",
+                                                 "=y",
+                                                 "abc=",
                                                  std::string("\x01\xff", 2)};
     uint32_t seed = 12345;
     auto next = [&seed](uint32_t n) {
@@ -249,7 +342,8 @@ TEST_F(RunTest, SurvivesAHostileServer) {
     // Mostly the reply a state waits for, so that every state is reached.
     int made = 0;
     int round = 0;
-    auto expected = [&next, &made, &round](RunState state) -> std::string {
+    unsigned yencLine = 0;
+    auto expected = [&next, &made, &round, &yencLine](RunState state) -> std::string {
         switch (state) {
         case RunState::AwaitingGreeting:
         case RunState::ReaderModeRequested:
@@ -277,11 +371,27 @@ TEST_F(RunTest, SurvivesAHostileServer) {
         }
         case RunState::UudecodingParts:
             return next(2) ? "." : "`";
+        case RunState::YdecodingParts: {
+            // In the order of a part's body; a part entered out of step fails its check.
+            static const char* const lines[] = {"=ypart begin=1 end=2", "ab",
+                                                "=yend size=2 part=1"};
+            return lines[yencLine++ % 3];
+        }
+        case RunState::YencPartEnded:
+            return ".";
         case RunState::ScanningBody:
+            switch (next(3)) {
+            case 0:
+                return "begin 644 f" + std::to_string(++made);
+            case 1:
+                return "=ybegin size=2 name=y" + std::to_string(++made);
+            default:
+                return "Content-Type: application/y; name=g" + std::to_string(++made) +
+                       "; boundary=b";
+            }
         case RunState::ScanningFirstPart:
             return next(2) ? "begin 644 f" + std::to_string(++made)
-                           : "Content-Type: application/y; name=g" + std::to_string(++made) +
-                                 "; boundary=b";
+                           : "=ybegin part=1 total=2 size=9 name=y" + std::to_string(++made);
         default:
             return "";
         }
@@ -326,6 +436,6 @@ TEST_F(RunTest, SurvivesAHostileServer) {
         EXPECT_TRUE(allowed) << path;
     }
     EXPECT_FALSE(Exists(m_dir + "/up.bin"));
-    EXPECT_EQ(visited.size(), 19u);
+    EXPECT_EQ(visited.size(), 22u);
     EXPECT_GT(files, 0u);
 }
