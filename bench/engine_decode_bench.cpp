@@ -1,8 +1,10 @@
 // Decoding throughput of a whole extraction run, in process: a 200 MB file uuencoded with
-// uuencode and posted as a multipart set, and the same size base64-encoded with base64 and
-// posted as one MIME article, fed line by line through a scripted connection into a
-// temporary decode folder. Prints MB/s of encoded input, user CPU seconds and peak RSS, and
-// the same figures for uudecode and base64 -d run on the same encoded files.
+// uuencode and posted as a multipart set, the same file yEnc-encoded and posted as a multipart
+// set of 768,000-byte parts, and the same size base64-encoded with base64 and posted as one
+// MIME article, fed line by line through a scripted connection into a temporary decode
+// folder. Prints MB/s of encoded input, user CPU seconds and peak RSS, and the same figures
+// for uudecode, the SIMD yEnc decoder of python3-sabyenc and base64 -d on the same encoded
+// files.
 //
 // Usage: engine_decode_bench [megabytes]   (default 200)
 #include <fcntl.h>
@@ -20,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +36,44 @@
 #include "platform/CProfile.h"
 #include "servers/CGroupTable.h"
 #include "tests/support/NullRunPanes.h"
+#include "tests/support/YencEncoder.h"
 
 extern char** environ;
 
 namespace {
 
 constexpr size_t kLinesPerPart = 5000;
+constexpr size_t kYencLineLength = 128;
+constexpr size_t kYencPartBytes = kYencLineLength * 6000;
+
+// The yardstick: sabyenc3's decode_usenet_chunks on each part's body as a news server sends
+// it (CR LF, dot-stuffed, ending in "."), the decoded bytes written to a file. Only the decode
+// and the write are timed; the script prints their wall and CPU seconds.
+constexpr const char* kSabyencScript = R"(
+import resource, sys, time, sabyenc3
+source, target = sys.argv[1], sys.argv[2]
+parts, part = [], None
+for line in open(source, "rb"):
+    if line.startswith(b"=ybegin "):
+        part = []
+        parts.append(part)
+    line = line.rstrip(b"\n")
+    part.append((b"." + line if line.startswith(b".") else line) + b"\r\n")
+wall = cpu = 0.0
+with open(target, "wb") as out:
+    for lines in parts:
+        body = b"".join(lines) + b".\r\n"
+        chunks = [body[i:i + 65536] for i in range(0, len(body), 65536)]
+        start, used = time.perf_counter(), resource.getrusage(resource.RUSAGE_SELF)
+        data, name, crc_ok = sabyenc3.decode_usenet_chunks(chunks)
+        out.write(data)
+        done = resource.getrusage(resource.RUSAGE_SELF)
+        wall += time.perf_counter() - start
+        cpu += done.ru_utime - used.ru_utime
+        if not crc_ok:
+            sys.exit("CRC error in " + name)
+print(wall, cpu)
+)";
 
 struct Figures {
     double wallSeconds = 0;
@@ -295,6 +330,71 @@ bool SameFiles(const std::string& a, const std::string& b) {
     return same;
 }
 
+// The file as yEnc parts, one body after the other, with LF line ends, as a conformant encoder
+// writes them; returns the number of lines of each body. Reads and encodes one part at a time.
+std::vector<size_t> WriteYencParts(const std::string& data, const std::string& path) {
+    std::FILE* in = std::fopen(data.c_str(), "rb");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (in == nullptr || out == nullptr) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    const uint64_t size = std::filesystem::file_size(data);
+    const uint64_t total = (size + kYencPartBytes - 1) / kYencPartBytes;
+    std::string piece(kYencPartBytes, '\0');
+    std::vector<size_t> counts;
+    uint32_t fileCrc = 0;
+    for (uint64_t part = 1; part <= total; ++part) {
+        const uint64_t begin = (part - 1) * kYencPartBytes;
+        const uint64_t end = std::min<uint64_t>(size, begin + kYencPartBytes);
+        piece.resize(end - begin);
+        if (std::fread(piece.data(), 1, piece.size(), in) != piece.size())
+            std::exit(1);
+        const uint32_t partCrc = Crc32Update(0, piece.data(), piece.size());
+        fileCrc = Crc32Combine(fileCrc, partCrc, piece.size());
+        std::vector<std::string> body = {
+            "=ybegin part=" + std::to_string(part) + " total=" + std::to_string(total) +
+                " line=" + std::to_string(kYencLineLength) + " size=" + std::to_string(size) +
+                " name=bench.bin",
+            "=ypart begin=" + std::to_string(begin + 1) + " end=" + std::to_string(end)};
+        for (std::string& line : YencEncodeLines(piece, static_cast<int>(kYencLineLength)))
+            body.push_back(std::move(line));
+        body.push_back("=yend size=" + std::to_string(piece.size()) +
+                       " part=" + std::to_string(part) + " pcrc32=" + YencHex(partCrc) +
+                       (part == total ? " crc32=" + YencHex(fileCrc) : ""));
+        for (const std::string& line : body) {
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fputc('\n', out);
+        }
+        counts.push_back(body.size());
+    }
+    std::fclose(in);
+    std::fclose(out);
+    return counts;
+}
+
+// The yardstick on the same parts; nullopt when Debian's python3-sabyenc is not installed.
+std::optional<Figures> RunSabyenc(const std::string& folder, const std::string& encoded,
+                                  const std::string& decoded) {
+    const std::string python = "/usr/bin/python3";
+    if (std::system((python + " -c 'import sabyenc3' 2>/dev/null").c_str()) != 0)
+        return std::nullopt;
+    const std::string script = folder + "/sabyenc.py";
+    if (std::FILE* file = std::fopen(script.c_str(), "w")) {
+        std::fputs(kSabyencScript, file);
+        std::fclose(file);
+    }
+    const std::string times = folder + "/sabyenc.times";
+    Figures figures = RunTool({python, script, encoded, decoded}, times);
+    std::FILE* file = std::fopen(times.c_str(), "r");
+    if (file == nullptr ||
+        std::fscanf(file, "%lf %lf", &figures.wallSeconds, &figures.userSeconds) != 2)
+        std::exit(1);
+    std::fclose(file);
+    figures.systemSeconds = 0;
+    return figures;
+}
+
 void Print(const char* name, uint64_t encodedBytes, const Figures& f) {
     std::printf(
         "  %-10s %7.1f MB/s  wall %5.2f s  user %5.2f s  system %5.2f s  peak RSS %5.1f MB\n", name,
@@ -340,6 +440,24 @@ int main(int argc, char** argv) {
     const Figures uuEngine = RunEngine(folder, uuServer, parts);
     std::filesystem::rename(folder + "/decoded/bench.bin", folder + "/engine-uu.bin");
 
+    const std::vector<size_t> yencLines = WriteYencParts(data, folder + "/data.yenc");
+    const uint64_t yencBytes = std::filesystem::file_size(folder + "/data.yenc");
+    const auto yencParts = static_cast<uint32_t>(yencLines.size());
+    BenchServer yencServer;
+    auto yencReader = std::make_shared<LineReader>(folder + "/data.yenc");
+    yencServer.answer = [&](const std::string& command) -> Reply {
+        const uint32_t number =
+            static_cast<uint32_t>(std::strtoul(command.c_str() + 5, nullptr, 10));
+        if (command.rfind("HEAD ", 0) == 0)
+            return Lines({"221 " + std::to_string(number) + " <h>", "From: bench@example.com",
+                          "Subject: \"bench.bin\" yEnc (" + std::to_string(number) + "/" +
+                              std::to_string(yencParts) + ")",
+                          "Lines: 6003", "."});
+        return Body(yencReader, yencLines[number - 1], false);
+    };
+    const Figures yencEngine = RunEngine(folder, yencServer, yencParts);
+    std::filesystem::rename(folder + "/decoded/bench.bin", folder + "/engine-yenc.bin");
+
     BenchServer b64Server;
     auto b64Reader = std::make_shared<LineReader>(folder + "/data.b64");
     b64Server.answer = [&](const std::string& command) -> Reply {
@@ -357,9 +475,12 @@ int main(int argc, char** argv) {
         RunTool({"uudecode", "-o", folder + "/tool-uu.bin", folder + "/data.uu"}, "/dev/null");
     const Figures b64Tool =
         RunTool({"base64", "-d", folder + "/data.b64"}, folder + "/tool-b64.bin");
+    const std::optional<Figures> yencTool =
+        RunSabyenc(folder, folder + "/data.yenc", folder + "/tool-yenc.bin");
 
     const bool uuSame = SameFiles(data, folder + "/engine-uu.bin");
     const bool b64Same = SameFiles(data, folder + "/engine-b64.bin");
+    const bool yencSame = SameFiles(data, folder + "/engine-yenc.bin");
     std::printf("uuencoded multipart set: %u parts, %.1f MB encoded, output %s\n", parts,
                 static_cast<double>(uuBytes) / 1e6, uuSame ? "identical" : "DIFFERENT");
     Print("engine", uuBytes, uuEngine);
@@ -367,6 +488,20 @@ int main(int argc, char** argv) {
     std::printf("  ratio engine/uudecode: wall %.2f, user CPU %.2f\n",
                 uuEngine.wallSeconds / uuTool.wallSeconds,
                 uuEngine.userSeconds / uuTool.userSeconds);
+    std::printf("yEnc multipart set: %u parts, %.1f MB encoded, output %s\n", yencParts,
+                static_cast<double>(yencBytes) / 1e6, yencSame ? "identical" : "DIFFERENT");
+    Print("engine", yencBytes, yencEngine);
+    if (yencTool) {
+        std::printf("  %-10s %7.1f MB/s  wall %5.2f s  user %5.2f s  (decode and write only)%s\n",
+                    "sabyenc3", static_cast<double>(yencBytes) / 1e6 / yencTool->wallSeconds,
+                    yencTool->wallSeconds, yencTool->userSeconds,
+                    SameFiles(data, folder + "/tool-yenc.bin") ? "" : ", output DIFFERENT");
+        std::printf("  ratio engine/sabyenc3: wall %.2f, user CPU %.2f\n",
+                    yencEngine.wallSeconds / yencTool->wallSeconds,
+                    yencEngine.userSeconds / yencTool->userSeconds);
+    } else {
+        std::printf("  sabyenc3 not installed (Debian package python3-sabyenc): no yardstick\n");
+    }
     std::printf("base64 MIME article: %.1f MB encoded, output %s\n",
                 static_cast<double>(b64Bytes) / 1e6, b64Same ? "identical" : "DIFFERENT");
     Print("engine", b64Bytes, b64Engine);
@@ -377,5 +512,5 @@ int main(int argc, char** argv) {
 
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    return uuSame && b64Same ? 0 : 1;
+    return uuSame && b64Same && yencSame ? 0 : 1;
 }

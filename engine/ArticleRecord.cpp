@@ -6,9 +6,10 @@ constexpr std::size_t kMaxField = 256;
 // The subject is shown when the set's file is decoded: room for any real one.
 constexpr std::size_t kMaxSubject = 1024;
 
+// A fresh string, so that the cut one does not keep the long one's memory.
 void Cut(std::string& field, std::size_t size) {
     if (field.size() > size)
-        field.resize(size);
+        field = std::string(field, 0, size);
 }
 
 } // namespace

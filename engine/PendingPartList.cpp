@@ -39,8 +39,20 @@ PendingPart MakePendingPart(const ArticleRecord& record, const PartIdentifier& i
 PendingPartList::iterator PendingPartList::Insert(PendingPart part) {
     const auto same = m_keys.find(part.setKey);
     if (same != m_keys.end()) {
-        same->second.last = m_parts.insert(std::next(same->second.last), std::move(part));
-        return same->second.last;
+        // Within its set, after the parts of lower or equal number: searched from the end,
+        // where parts arriving in order go.
+        Run& run = same->second;
+        iterator after = run.last;
+        while (after->part > part.part && after != run.first)
+            --after;
+        if (after->part > part.part) {
+            run.first = m_parts.insert(after, std::move(part));
+            return run.first;
+        }
+        const iterator inserted = m_parts.insert(std::next(after), std::move(part));
+        if (after == run.last)
+            run.last = inserted;
+        return inserted;
     }
     const auto greater = m_keys.upper_bound(part.setKey);
     const iterator before = greater == m_keys.end() ? m_parts.end() : greater->second.first;

@@ -26,8 +26,8 @@ struct PendingPart {
 PendingPart MakePendingPart(const ArticleRecord& record, const PartIdentifier& id);
 
 // The parts of multipart posts waiting for their set to complete, kept sorted by set key
-// (byte-wise, ascending), so that the parts of one set are neighbours. A part with an equal key
-// goes after the ones already there, so parts keep their arrival order within one set. An index
+// (byte-wise, ascending), so that the parts of one set are neighbours, and within a set by part
+// number; a part posted twice keeps its arrival order. An index
 // of the keys keeps an insertion logarithmic however many parts a group holds; a part's key
 // must therefore not change while it is in the list.
 class PendingPartList {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -39,10 +40,16 @@ TEST(PendingPartListTest, SortedByKeyEqualKeysKeepArrivalOrder) {
 }
 
 // Against a plain model (a vector kept in order by a stable insertion), through inserts and
-// range erasures in every position: the key index must follow every change.
+// range erasures in every position: the key index must follow every change, parts of one key
+// in part order, equal parts in arrival order.
 TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
     PendingPartList list;
-    std::vector<std::pair<std::string, uint32_t>> model;
+    struct Entry {
+        std::string key;
+        int32_t part;
+        uint32_t number;
+    };
+    std::vector<Entry> model;
     uint32_t seed = 12345;
     auto random = [&seed](uint32_t range) {
         seed = seed * 1103515245 + 12345;
@@ -50,11 +57,14 @@ TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
     };
     for (uint32_t number = 1; number <= 3000; ++number) {
         const std::string key = "s" + std::to_string(random(40));
-        list.Insert(Part(number, key));
-        auto place =
-            std::upper_bound(model.begin(), model.end(), key,
-                             [](const std::string& s, const auto& e) { return s < e.first; });
-        model.insert(place, {key, number});
+        PendingPart part = Part(number, key);
+        part.part = static_cast<int32_t>(random(6));
+        list.Insert(part);
+        auto place = std::upper_bound(
+            model.begin(), model.end(), part, [](const PendingPart& p, const Entry& e) {
+                return std::tie(p.setKey, p.part) < std::tie(e.key, e.part);
+            });
+        model.insert(place, {key, part.part, number});
         if (random(4) == 0) {
             const size_t from = random(static_cast<uint32_t>(model.size()));
             const size_t count = random(static_cast<uint32_t>(model.size() - from) + 1) % 12;
@@ -67,7 +77,7 @@ TEST(PendingPartListTest, FollowsAModelThroughInsertsAndErasures) {
     ASSERT_EQ(list.Size(), model.size());
     size_t i = 0;
     for (const PendingPart& part : list)
-        ASSERT_EQ(part.record.articleNumber, model[i++].second) << i;
+        ASSERT_EQ(part.record.articleNumber, model[i++].number) << i;
 }
 
 } // namespace
