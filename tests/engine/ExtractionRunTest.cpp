@@ -1,6 +1,7 @@
 // Whole runs driven through a scripted server: login, groups, the range walk, the
 // classification of articles, catch-up, completion and the log file.
 #include "RunTestSupport.h"
+#include "platform/Diagnostics.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -429,4 +430,30 @@ TEST_F(RunTest, LogFileThatCannotBeCreatedMeansNoFileOutput) {
     EXPECT_TRUE(server.Done());
     EXPECT_EQ(log.lines.back(), kDone);
     EXPECT_FALSE(Exists(folder));
+}
+
+// Header lines go to the diagnostics trace at level 4 only: at level 5 the connection already
+// traces every line it receives, and a second copy would double them.
+TEST_F(RunTest, HeaderLinesAreTracedAtLevelFourOnly) {
+    const std::string path = m_dir + "/trace.dbg";
+    for (const int level : {4, 5}) {
+        ASSERT_TRUE(OpenDiagnosticsFile(path));
+        g_nDebugLevel = level;
+        GroupRecord& group = AddGroup(*table, "alt.trace" + std::to_string(level), 0);
+        Connect();
+        Group("alt.trace" + std::to_string(level), 1, 1);
+        Head({1, "traced subject", 0});
+        server.Quit();
+        RunToEnd();
+        g_nDebugLevel = 0;
+        CloseDiagnosticsFile();
+        std::ifstream in(path);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        size_t copies = 0;
+        for (size_t at = 0; (at = text.find("Subject: traced subject\n", at)) != std::string::npos;
+             ++at)
+            ++copies;
+        EXPECT_EQ(copies, level == 4 ? 1u : 0u) << level;
+        group.subscribed = false;
+    }
 }
