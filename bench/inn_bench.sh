@@ -1,6 +1,6 @@
 #!/bin/bash
 # Whole-run benchmark against a private INN2 server on 127.0.0.1: a large multipart
-# uuencoded corpus (parts of about 5,000 lines) is posted to one group, then fetched by
+# uuencoded or yEnc corpus (parts of about 5,000 lines) is posted to one group, then fetched by
 #   1. bench/raw_nntp_client (GROUP, then HEAD and BODY per article, data discarded): the
 #      server's raw transfer rate, measured before and after the extraction;
 #   2. gleanwick -headless extracting the same group (every file checked against its original).
@@ -14,7 +14,8 @@
 #
 # BENCH_MB sets the size of the posted corpus in MB (default 200), BENCH_FILES the number of
 # files it is made of (default 4), BENCH_LINES the lines per part (default 5000), BENCH_ROUNDS
-# the number of extractions (default 3, each after a raw run).
+# the number of extractions (default 3, each after a raw run), BENCH_ENCODING the encoding of
+# the parts: uu (uuenview -u, the default) or yenc (uuenview -y, subjects '"name" yEnc (n/m)').
 # BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
 # SCHED_FIFO, so that other work on a shared machine does not preempt them; BENCH_RT=0 runs
 # them as ordinary processes.
@@ -26,6 +27,7 @@ BENCH_MB=${BENCH_MB:-200}
 BENCH_FILES=${BENCH_FILES:-4}
 BENCH_LINES=${BENCH_LINES:-5000}
 BENCH_ROUNDS=${BENCH_ROUNDS:-3}
+BENCH_ENCODING=${BENCH_ENCODING:-uu}
 GROUP=alt.binaries.bench
 BENCH_RT=${BENCH_RT:-$([[ $(id -u) -eq 0 ]] && echo 1 || echo 0)}
 RT=()
@@ -69,19 +71,38 @@ measure() { # FILE COMMAND...
     cat "$out.time"
 }
 
-echo "== building a corpus of $BENCH_MB MB (uuencoded) in parts of $BENCH_LINES lines"
-# uuencoding turns 45 bytes into a 62-byte line (61 characters and the line end).
-file_size=$((BENCH_MB * 1000000 * 45 / 62 / BENCH_FILES + 1))
+# The parts of a file as uuenview -y writes them (128 characters a line); prints the part files.
+yenc_parts() { # DIR FILE LINES
+    mkdir -p "$1"
+    (cd "$1" && uuenview -y "-$3" -od . "$2" >/dev/null 2>&1) || return 1
+    ls "$1/$(basename "${2%.*}")".[0-9][0-9][0-9] 2>/dev/null | sort
+}
+
+echo "== building a corpus of $BENCH_MB MB ($BENCH_ENCODING) in parts of $BENCH_LINES lines"
+case $BENCH_ENCODING in
+uu) # 45 bytes make a 62-byte line (61 characters and the line end).
+    file_size=$((BENCH_MB * 1000000 * 45 / 62 / BENCH_FILES + 1))
+    subject='%s (%03d/%03d) - [ %s ]' ;;
+yenc) # 128 characters and the line end hold about 126 bytes (1.6 % of them escaped).
+    file_size=$((BENCH_MB * 1000000 * 126 / 130 / BENCH_FILES + 1))
+    subject='"%s" yEnc (%d/%d)%.0s' ;; # the name's second copy is not shown
+*) die "BENCH_ENCODING must be uu or yenc" ;;
+esac
 articles=()
 for ((f = 1; f <= BENCH_FILES; f++)); do
     name=bench$f.bin
     corpus_random "$WORK/orig/$name" "$file_size"
-    mapfile -t parts < <(corpus_uuenview_parts "$WORK/parts/$name" "$WORK/orig/$name" "$BENCH_LINES")
+    if [[ $BENCH_ENCODING == yenc ]]; then
+        mapfile -t parts < <(yenc_parts "$WORK/parts/$name" "$WORK/orig/$name" "$BENCH_LINES")
+    else
+        mapfile -t parts < <(corpus_uuenview_parts "$WORK/parts/$name" "$WORK/orig/$name" "$BENCH_LINES")
+    fi
     [[ ${#parts[@]} -gt 0 ]] || die "uuenview made no parts of $name"
     for ((p = 0; p < ${#parts[@]}; p++)); do
         art=$WORK/articles/$name.$((p + 1))
+        # shellcheck disable=SC2059
         corpus_article "$art" "$GROUP" "Bench <bench@poster.test>" \
-            "$(printf '%s (%03d/%03d) - [ %s ]' "$name" $((p + 1)) ${#parts[@]} "$name")" "${parts[p]}"
+            "$(printf "$subject" "$name" $((p + 1)) ${#parts[@]} "$name")" "${parts[p]}"
         articles+=("$art")
     done
     rm -rf "$WORK/parts/$name"
@@ -226,7 +247,7 @@ start_s=$(GLEANWICK_HOME=$empty_home QT_QPA_PLATFORM=offscreen /usr/bin/time -f 
     'for i in $(seq 50); do "$1" -headless >/dev/null 2>&1; done' _ "$GW_BINARY" 2>&1 | tail -n 1)
 
 echo
-echo "corpus: $BENCH_FILES files, $count articles of about $BENCH_LINES lines, $((posted_bytes / 1000000)) MB posted;"
+echo "corpus ($BENCH_ENCODING): $BENCH_FILES files, $count articles of about $BENCH_LINES lines, $((posted_bytes / 1000000)) MB posted;"
 echo "        HEAD and BODY replies of the group: $((bytes / 1000000)) MB (measured by the raw client)"
 echo "best of $((BENCH_ROUNDS + 1)) raw runs and $BENCH_ROUNDS extractions; SCHED_FIFO: $([[ $BENCH_RT == 1 ]] && echo yes || echo no)"
 awk -v bytes="$bytes" -v n="$count" \

@@ -1,11 +1,13 @@
 // Whole extraction runs against a news server that answers from the input: the body-line
-// handlers (uudecoding, MIME parts, multipart sets) with stops and connection errors anywhere.
+// handlers (uudecoding, yEnc, MIME parts, multipart sets) with stops and connection errors
+// anywhere.
 //
 // Input: three switch bytes, then text split into lines at '\n' ('\r' stripped). The lines up
 // to the first empty one are extra header lines of the HEAD replies, the rest is the body.
 //   byte 0: bits 0-1 article kind (single article, MIME article named in its headers, set of
 //           two parts, set of three parts), bit 2 group folders, bit 3 delete failed decodes,
-//           bits 4-5 what happens at the injection point (nothing, a stop, a connection error)
+//           bits 4-5 what happens at the injection point (nothing, a stop, a connection error),
+//           bit 6 subjects as yEnc posts are named ("name" yEnc (n/m))
 //   byte 1: the injection point, as a fraction of the lines the server sends
 //   byte 2: where the body is cut into parts, as a fraction of its lines
 // After each input: the run is idle, every connection it made is gone, no file descriptor is
@@ -135,7 +137,7 @@ std::vector<std::string> FixedHeaders(uint32_t number, const std::string& subjec
 }
 
 // The articles of the input: one, or the body cut into a set of two or three parts.
-void MakeArticles(FuzzServer& server, int kind, uint8_t cut,
+void MakeArticles(FuzzServer& server, int kind, bool yencSubjects, uint8_t cut,
                   const std::vector<std::string>& extraHeaders,
                   const std::vector<std::string>& body) {
     if (kind < 2) {
@@ -159,8 +161,9 @@ void MakeArticles(FuzzServer& server, int kind, uint8_t cut,
         Article article{extraHeaders,
                         {body.begin() + static_cast<long>(bounds[part - 1]),
                          body.begin() + static_cast<long>(bounds[part])}};
+        const std::string counter = "(" + std::to_string(part) + "/" + std::to_string(parts) + ")";
         const std::string subject =
-            "fuzz set (" + std::to_string(part) + "/" + std::to_string(parts) + ")";
+            yencSubjects ? "[1/1] - \"fuzz.bin\" yEnc " + counter : "fuzz set " + counter;
         for (std::string& header : FixedHeaders(number, subject, article.body.size()))
             article.headers.push_back(std::move(header));
         server.articles[number] = std::move(article);
@@ -185,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const size_t fdsBefore = fuzz::OpenDescriptors();
     FuzzServer server;
-    MakeArticles(server, kind, data[2], extraHeaders, body);
+    MakeArticles(server, kind, (switches & 64) != 0, data[2], extraHeaders, body);
     std::string newsrc;
     {
         CHive hive;
