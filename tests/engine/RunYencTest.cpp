@@ -340,3 +340,23 @@ TEST_F(RunYencTest, DataLinesThatLookLikeKeywords) {
     EXPECT_EQ(ReadFile(DecodePath("kw.bin")),
               Shifted("y", 106) + Shifted("be", 42) + Shifted("y", 106));
 }
+
+// A file of two parts cut at every offset (an empty part at either end included): the
+// ranges, sizes and CRCs of both parts and of the file hold wherever the cut falls.
+TEST_F(RunYencTest, TwoPartsCutAtEveryOffset) {
+    const std::string data = wire::Bytes(300, 12);
+    for (size_t cut = 0; cut <= data.size(); ++cut) {
+        group->last = 1;
+        Connect();
+        Group("alt.bin", 1, 2);
+        Head({1, "\"cut.bin\" yEnc (1/2)", 10});
+        Head({2, "\"cut.bin\" yEnc (2/2)", 10});
+        Part(1, YencPartBody("cut.bin", data, 1, 2, 1, cut, 40));
+        Part(2, YencPartBody("cut.bin", data, 2, 2, cut + 1, data.size(), 40));
+        server.Quit();
+        RunToEnd();
+        ASSERT_EQ(ReadFile(DecodePath("cut.bin")), data) << cut;
+        ASSERT_THAT(LogTail(), ElementsAre(kDone)) << cut;
+        std::filesystem::remove(DecodePath("cut.bin"));
+    }
+}
