@@ -44,6 +44,8 @@ foreach(name gleanwick.1 changelog)
 endforeach()
 add_custom_target(gleanwick_dist ALL DEPENDS ${GW_DIST_FILES})
 
+# Relocations resolved at start and then made read-only, as Debian links its programs.
+target_link_options(gleanwick PRIVATE LINKER:-z,relro,-z,now)
 install(TARGETS gleanwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/res/Gleanwick.hlp DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/gleanwick)
 install(FILES ${GW_DIST_DIR}/${GW_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)

@@ -74,15 +74,16 @@ validator() { # NAME OUT COMMAND...: passes when COMMAND succeeds; its output is
     shift 2
     "$@" >"$out" 2>&1
     local rc=$?
-    sed 's/^/    /' "$out"
     if [[ $rc -eq 0 ]]; then pass "$name"; else fail "$name" "exit status $rc"; fi
+    grep . "$out" | sed 's/^/    /'
 }
 validator "desktop-file-validate" "$WORK/desktop.out" \
     desktop-file-validate "$ROOT/usr/share/applications/$APP_ID.desktop"
 validator "appstreamcli validate --no-net" "$WORK/metainfo.out" \
     appstreamcli validate --no-net "$ROOT/usr/share/metainfo/$APP_ID.metainfo.xml"
 # lintian refuses to run as root without saying so each time; it reads the package only.
-validator "lintian: no errors" "$WORK/lintian.out" lintian --fail-on error "$DEB"
+validator "lintian: no errors or warnings" "$WORK/lintian.out" \
+    lintian -I --fail-on error,warning "$DEB"
 zcat "$ROOT/usr/share/man/man1/gleanwick.1.gz" >"$WORK/gleanwick.1"
 validator "groff -man -ww -z: no warnings" "$WORK/groff.out" \
     bash -c '! groff -man -ww -z "$1" 2>&1 | grep .' _ "$WORK/gleanwick.1"
