@@ -40,6 +40,8 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv,
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(
         QString::fromStdString(CStringTable::Load(ids::kApplicationName)));
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("com.hollowfen.Gleanwick"));
 
     // A second instance only brings the first one forward: nothing loaded, nothing written.
     CSingleInstance instance;

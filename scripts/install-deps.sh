@@ -8,9 +8,14 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     sharutils uudeview mpack zlib1g-dev
+    librsvg2-bin # the icon's PNG sizes
+    dpkg-dev     # scripts/package.sh: the package's dependencies (dpkg-shlibdeps)
+    file         # scripts/package.sh: CPack finds the binaries with it
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(inn2 xvfb xauth time python3 python3-sabyenc openssl clang-format)
+    # The package's validators.
+    packages+=(lintian desktop-file-utils appstream man-db groff-base)
 fi
 
 missing=()

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Installs what is missing, builds and runs the whole test suite: unit tests, the same
-# tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the end-to-end tests
-# against a real news server.
+# tests under AddressSanitizer + UndefinedBehaviorSanitizer, the end-to-end tests
+# against a real news server, and the Debian package's checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -26,3 +26,7 @@ if [[ -x tests/e2e/run.sh ]]; then
     echo "== end-to-end tests against INN2"
     tests/e2e/run.sh build/gleanwick
 fi
+
+echo "== the Debian package (built from build/, checked without installing it)"
+deb=$(scripts/package.sh build)
+tests/e2e/package_check.sh "$deb"

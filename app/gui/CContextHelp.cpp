@@ -10,6 +10,7 @@
 
 #include "app/gui/HelpIds.h"
 #include "platform/CStringTable.h"
+#include "platform/Diagnostics.h"
 #include "platform/StringIds.h"
 
 namespace {
@@ -67,9 +68,21 @@ const CHelpFile& CContextHelp::HelpFile() {
         if (LoadedFile().Load(path))
             break;
     }
+    if (!LoadedFile().IsLoaded()) {
+        qWarning("%s", MissingFileText().c_str());
+        return LoadedFile();
+    }
+    DebugTrace(1, "Help file %s\n", LoadedFile().Path().c_str());
     for (const std::string& problem : LoadedFile().Problems())
         qWarning("%s: %s", LoadedFile().Path().c_str(), problem.c_str());
     return LoadedFile();
+}
+
+std::string CContextHelp::MissingFileText() {
+    std::string places;
+    for (const std::string& path : SearchPaths())
+        places += (places.empty() ? "" : ", ") + path;
+    return CStringTable::Format(ids::kHelpFileMissing, places);
 }
 
 std::vector<std::string> CContextHelp::SearchPaths() {

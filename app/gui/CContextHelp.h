@@ -20,7 +20,9 @@ class CContextHelp {
     // Shows the topic text as a popup for the control; QWhatsThis by default.
     using PopupFunction = std::function<void(QWidget* control, const QString& text)>;
 
-    // The help file, read on first use from the first of SearchPaths() that can be read.
+    // The help file, read on first use from the first of SearchPaths() that can be read. The
+    // file used goes to the diagnostics file; a missing one is a warning on standard error,
+    // since every popup would then only say so.
     static const CHelpFile& HelpFile();
     // Beside the program, then ../share/gleanwick/ from there (an installed layout).
     static std::vector<std::string> SearchPaths();
@@ -57,6 +59,8 @@ class CContextHelp {
     static void InstallPopup(PopupFunction popup);
 
   private:
+    // "The help file ... was not found. It is looked for in: <the search paths>".
+    static std::string MissingFileText();
     static CHelpFile& LoadedFile();
     static bool& FileRead();
     static PopupFunction& Popup();
