@@ -1,8 +1,6 @@
 #include "engine/YencDecoder.h"
 
-#include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
