@@ -11,9 +11,9 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] ||
-    targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard FuzzYenc FuzzRunBody
-        FuzzRunReplies FuzzReplyCodes FuzzRegText FuzzSettingsMigration FuzzNewsrc FuzzKillFile
-        FuzzGroupList FuzzLineBuffer FuzzMimeTable FuzzConsoleText FuzzCommandLine)
+    targets=(FuzzHeaderParsing FuzzPartIdentifier FuzzUudecoder FuzzBase64 FuzzWildcard FuzzYenc
+        FuzzRunBody FuzzRunReplies FuzzReplyCodes FuzzRegText FuzzSettingsMigration FuzzNewsrc
+        FuzzKillFile FuzzGroupList FuzzLineBuffer FuzzMimeTable FuzzConsoleText FuzzCommandLine)
 build=${GW_FUZZ_BUILD:-build-fuzz}
 compiler=${CXX_FUZZ:-clang++-14}
 
