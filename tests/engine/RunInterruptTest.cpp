@@ -16,6 +16,9 @@ struct Case {
     Interrupt interrupt;
 };
 
+// What the server sends to lead the run into each state, in order.
+using Steps = std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>>;
+
 std::string Name(const ::testing::TestParamInfo<Case>& info) {
     static const char* const kinds[] = {"Stop", "ErrorDeleting", "ErrorKeeping"};
     return std::string(kinds[static_cast<int>(info.param.interrupt)]) + "InState" +
@@ -26,7 +29,7 @@ std::string Name(const ::testing::TestParamInfo<Case>& info) {
 // 6, articles 10 to 12), pending article 6 expired and 5 a part, article 10 a uuencoded
 // single, 11 a MIME article named in its headers, 12 the second part of 5's set. Each step
 // leaves the run waiting in the state it names.
-std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> Steps() {
+Steps AllSteps() {
     const std::string data = wire::UuData(wire::Bytes(45, 1))[0];
     return {
         {RunState::AwaitingGreeting, [](ScriptedServer& s) { s.Accept("news.example"); }},
@@ -77,7 +80,28 @@ std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> Steps() {
 
 } // namespace
 
-class RunInterruptTest : public RunTest, public ::testing::WithParamInterface<Case> {
+// A run played up to the state of the case, then stopped or cut off there.
+class InterruptTest : public RunTest, public ::testing::WithParamInterface<Case> {
+  protected:
+    void PlayAndInterrupt(const Steps& steps) {
+        settings.m_bDeleteFails = GetParam().interrupt == Interrupt::ErrorDeleting;
+        for (const auto& [reached, step] : steps) {
+            step(server);
+            if (reached == GetParam().state)
+                break;
+        }
+        server.Then([&] { EXPECT_EQ(run->GetState(), GetParam().state); });
+        if (GetParam().interrupt == Interrupt::Stop)
+            server.Then([&] { run->StartOrStop(0); });
+        else
+            server.Error(CSocketOwnerWnd::kSocketNotification, 10054);
+        server.Quit();
+        RunToEnd();
+        EXPECT_EQ(run->GetState(), RunState::Idle);
+    }
+};
+
+class RunInterruptTest : public InterruptTest {
   protected:
     RunInterruptTest() {
         hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "application", 1);
@@ -93,22 +117,7 @@ TEST_P(RunInterruptTest, LeavesRecordFilesAndLogAsTheStateRequires) {
     const RunState state = GetParam().state;
     const Interrupt interrupt = GetParam().interrupt;
     const int n = static_cast<int>(state);
-    settings.m_bDeleteFails = interrupt == Interrupt::ErrorDeleting;
-
-    for (const auto& [reached, step] : Steps()) {
-        step(server);
-        if (reached == state)
-            break;
-    }
-    server.Then([&] { EXPECT_EQ(run->GetState(), state); });
-    if (interrupt == Interrupt::Stop)
-        server.Then([&] { run->StartOrStop(0); });
-    else
-        server.Error(CSocketOwnerWnd::kSocketNotification, 10054);
-    server.Quit();
-    RunToEnd();
-
-    EXPECT_EQ(run->GetState(), RunState::Idle);
+    PlayAndInterrupt(AllSteps());
     EXPECT_FALSE(run->HasCurrentGroup());
 
     // The group record: untouched before the group was accepted and while pending articles
@@ -165,7 +174,9 @@ INSTANTIATE_TEST_SUITE_P(EveryState, RunInterruptTest, ::testing::ValuesIn(AllCa
 // The same for the states of a yEnc decode: group alt.bin (stored 8, pending 5, articles 10
 // to 12), pending article 5 the first part of a yEnc set, article 10 a yEnc single, 11 text,
 // 12 the set's second part.
-std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> YencSteps() {
+namespace {
+
+Steps YencSteps() {
     return {
         {RunState::YdecodingSingle,
          [](ScriptedServer& s) {
@@ -189,7 +200,9 @@ std::vector<std::pair<RunState, std::function<void(ScriptedServer&)>>> YencSteps
     };
 }
 
-class RunYencInterruptTest : public RunTest, public ::testing::WithParamInterface<Case> {
+} // namespace
+
+class RunYencInterruptTest : public InterruptTest {
   protected:
     RunYencInterruptTest() { group = &AddGroup(*table, "alt.bin", 8, {5}); }
     GroupRecord* group = nullptr;
@@ -198,21 +211,7 @@ class RunYencInterruptTest : public RunTest, public ::testing::WithParamInterfac
 TEST_P(RunYencInterruptTest, LeavesRecordFilesAndLogAsTheStateRequires) {
     const RunState state = GetParam().state;
     const Interrupt interrupt = GetParam().interrupt;
-    settings.m_bDeleteFails = interrupt == Interrupt::ErrorDeleting;
-    for (const auto& [reached, step] : YencSteps()) {
-        step(server);
-        if (reached == state)
-            break;
-    }
-    server.Then([&] { EXPECT_EQ(run->GetState(), state); });
-    if (interrupt == Interrupt::Stop)
-        server.Then([&] { run->StartOrStop(0); });
-    else
-        server.Error(CSocketOwnerWnd::kSocketNotification, 10054);
-    server.Quit();
-    RunToEnd();
-
-    EXPECT_EQ(run->GetState(), RunState::Idle);
+    PlayAndInterrupt(YencSteps());
     const bool single = state == RunState::YdecodingSingle;
     EXPECT_EQ(group->last, single ? 10u : 13u);
     if (single)

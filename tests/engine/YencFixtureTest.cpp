@@ -5,6 +5,8 @@
 #include "engine/YencDecoder.h"
 #include "engine/YencKeywordLines.h"
 
+#include "ArticleFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,13 +14,8 @@
 
 namespace {
 
-const std::string kFolder = std::string(GW_FIXTURES_DIR) + "/articles/";
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << path;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using fixtures::kFolder;
+using fixtures::ReadFile;
 
 struct YencArticle {
     std::optional<YencBegin> begin;

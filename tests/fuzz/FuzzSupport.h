@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +107,21 @@ inline std::vector<std::string> SplitLines(std::string_view text) {
         pos = end + 1;
     }
     return lines;
+}
+
+// Calls visit with each of the text's lines (split at '\n'; the text after the last one too, if
+// empty), each in a heap block of exactly its length, so that ASan sees any read past its end.
+template <typename Visit> void ForEachExactLine(std::string_view text, Visit visit) {
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        const size_t end = std::min(text.find('\n', pos), text.size());
+        const size_t length = end - pos;
+        const auto copy = std::make_unique<char[]>(length);
+        if (length > 0)
+            std::memcpy(copy.get(), text.data() + pos, length);
+        pos = end + 1;
+        visit(std::string_view(copy.get(), length));
+    }
 }
 
 } // namespace fuzz

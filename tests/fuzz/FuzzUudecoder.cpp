@@ -2,26 +2,15 @@
 // one-character-at-a-time reference, and as a begin line.
 #include "engine/Uudecoder.h"
 #include "tests/engine/UudecoderReference.h"
+#include "tests/fuzz/FuzzSupport.h"
 
-#include <cstring>
-#include <memory>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     ByteBuffer out;
     std::string expected;
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        const size_t end = std::min(text.find('\n', pos), text.size());
-        // A heap block of exactly the line's length, so that ASan sees any read past its end.
-        const size_t length = end - pos;
-        const auto copy = std::make_unique<char[]>(length);
-        if (length > 0)
-            std::memcpy(copy.get(), text.data() + pos, length);
-        const std::string_view line(copy.get(), length);
-        pos = end + 1;
-
+    fuzz::ForEachExactLine(text, [&](std::string_view line) {
         const size_t before = out.Size();
         const UuLineResult result = UudecodeDataLine(line, out);
         // Both outputs hold the same before the line, so only what it added is compared.
@@ -45,6 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             out.Clear();
             expected.clear();
         }
-    }
+    });
     return 0;
 }

@@ -4,9 +4,9 @@
 #include "engine/Crc32.h"
 #include "engine/YencDecoder.h"
 #include "engine/YencKeywordLines.h"
+#include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/YencEncoder.h"
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -56,19 +56,10 @@ void CheckKeywordLines(std::string_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        const size_t end = std::min(text.find('\n', pos), text.size());
-        // A heap block of exactly the line's length, so that ASan sees any read past its end.
-        const size_t length = end - pos;
-        const auto copy = std::make_unique<char[]>(length);
-        if (length > 0)
-            std::memcpy(copy.get(), text.data() + pos, length);
-        const std::string_view line(copy.get(), length);
-        pos = end + 1;
+    fuzz::ForEachExactLine(text, [&](std::string_view line) {
         CheckDecoders(line);
         CheckKeywordLines(line);
-    }
+    });
 
     const int lineLength = size > 0 ? 1 + data[0] % 200 : 128;
     ByteBuffer decoded;
