@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/CCommandPipeline.h"
 #include "engine/HeaderParsing.h"
 #include "engine/IArticleList.h"
 #include "engine/ILogList.h"
@@ -190,10 +191,54 @@ CServerRecord CExtractionRun::ServerRecord() const {
 }
 
 void CExtractionRun::CloseConnection() {
-    if (!m_pConnection)
-        return;
-    m_pConnection->Close();
+    if (m_pConnection)
+        m_pConnection->Close();
+    DropConnection();
+}
+
+// Without the QUIT of a close: for a connection that never started.
+void CExtractionRun::DropConnection() {
+    m_pPipeline = nullptr;
     m_pConnection.reset();
+}
+
+// With a depth above 1 the connection is wrapped in a pipeline that sends the walk's HEADs
+// ahead; with 1 the run talks to the connection itself, one command at a time.
+std::unique_ptr<INewsConnection> CExtractionRun::MakeConnection() {
+    if (!m_factory)
+        return nullptr;
+    const uint32_t depth = ServerRecord().GetPipelineDepth();
+    if (depth <= 1)
+        return m_factory(ServerName(), *this);
+    auto pipeline = std::make_unique<CCommandPipeline>(m_factory, ServerName(), *this, depth);
+    m_pPipeline = pipeline.get();
+    return pipeline;
+}
+
+// The numbers NextPendingArticle and NextArticle will ask HEAD for, in their order, from
+// copies of their cursors: the pending numbers from the last, then the range without them. A
+// catch-up of the group ends the plan.
+void CExtractionRun::PlanHeads() {
+    if (m_pPipeline == nullptr)
+        return;
+    m_pPipeline->SetPlan(
+        [this, pendingLeft = m_nPendingLeft, article = uint64_t{0}](uint32_t& number) mutable {
+            if (m_pGroup == nullptr || m_bCatchUpGroup)
+                return false;
+            if (pendingLeft > 0) {
+                number = m_pGroup->pending[static_cast<size_t>(--pendingLeft)];
+                return true;
+            }
+            const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
+            uint64_t next = article == 0 ? std::max<uint64_t>(base, 1) : article + 1;
+            while (next <= m_uGroupLast && WasReadAsPending(next))
+                ++next;
+            if (next > m_uGroupLast || m_uGroupLast == 0)
+                return false;
+            article = next;
+            number = static_cast<uint32_t>(next);
+            return true;
+        });
 }
 
 void CExtractionRun::NextServer() {
@@ -211,7 +256,7 @@ void CExtractionRun::NextServer() {
         m_pServer = table;
         m_strLastServer = table->m_strName;
         LogMessage(ids::kConnectingTo, ServerName());
-        m_pConnection = m_factory ? m_factory(ServerName(), *this) : nullptr;
+        m_pConnection = MakeConnection();
         try {
             if (m_pConnection) {
                 m_pConnection->Start();
@@ -220,7 +265,7 @@ void CExtractionRun::NextServer() {
             }
         } catch (const CConnectionException&) {
         }
-        m_pConnection.reset();
+        DropConnection();
         LogMessage(ids::kFailedToConnect, ServerName());
     }
 
@@ -268,7 +313,7 @@ void CExtractionRun::Relogin() {
         m_pConnection->Start();
         SetState(RunState::AwaitingGreeting);
     } catch (const CConnectionException&) {
-        m_pConnection.reset();
+        DropConnection();
         FailLogin();
     }
 }
@@ -359,6 +404,7 @@ void CExtractionRun::GroupReply(std::string_view line) {
     RememberPendingNumbers();
     m_nPendingLeft = static_cast<int>(
         std::min<size_t>(m_pGroup->pending.size(), std::numeric_limits<int>::max()));
+    PlanHeads();
     NextPendingArticle();
 }
 

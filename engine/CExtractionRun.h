@@ -20,6 +20,7 @@
 #include "options/MimeActionEntry.h"
 #include "servers/CGroupTable.h"
 
+class CCommandPipeline;
 class CProfile;
 class CServerRecord;
 struct CSettings;
@@ -131,6 +132,9 @@ class CExtractionRun : public CSocketOwnerWnd {
     void ContinueAfterArticle();
     bool Send(const std::string& command);
     void CloseConnection();
+    void DropConnection();
+    std::unique_ptr<INewsConnection> MakeConnection();
+    void PlanHeads();
     void Relogin();
     void FailLogin();
     CServerRecord ServerRecord() const;
@@ -222,6 +226,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     std::vector<uint32_t> m_keptParts;   // a set's parts to stay pending after a stop
     std::vector<uint32_t> m_pendingRead; // the group's pending numbers, sorted
     std::unique_ptr<INewsConnection> m_pConnection;
+    CCommandPipeline* m_pPipeline = nullptr; // m_pConnection when it is a pipeline
 
     uint32_t m_uRequested = 0; // article number of the outstanding HEAD
     ArticleRecord m_article;

@@ -16,6 +16,7 @@ constexpr std::string_view kLoginUser = "Login User";
 constexpr std::string_view kLoginPassword = "Login Password";
 constexpr std::string_view kNewsrcFile = "NEWSRC File";
 constexpr std::string_view kLastUpdate = "Last Update";
+constexpr std::string_view kPipelineDepth = "Pipeline Depth";
 
 // The section of every record, below the application key.
 constexpr std::string_view kServersSection = "Servers";
@@ -61,6 +62,12 @@ uint32_t CServerRecord::GetPort() const {
 uint32_t CServerRecord::GetTimeout() const {
     const uint32_t value = m_profile.GetProfileInt(Section(), kTimeout, kDefaultTimeout);
     return value == 0 || value > kMaxTimeout ? kDefaultTimeout : value;
+}
+
+uint32_t CServerRecord::GetPipelineDepth() const {
+    const uint32_t value =
+        m_profile.GetProfileInt(Section(), kPipelineDepth, kDefaultPipelineDepth);
+    return std::clamp<uint32_t>(value, 1, kMaxPipelineDepth);
 }
 
 bool CServerRecord::GetLoginRequired() const {

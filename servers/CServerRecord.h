@@ -18,6 +18,9 @@ class CServerRecord {
     static constexpr uint32_t kDefaultTimeout = 30000;
     // Longest "Timeout" taken as stored: a day, in milliseconds.
     static constexpr uint32_t kMaxTimeout = 24u * 3600 * 1000;
+    // Commands the run keeps in flight ("Pipeline Depth"; 1 sends one and waits for its reply).
+    static constexpr uint32_t kDefaultPipelineDepth = 16;
+    static constexpr uint32_t kMaxPipelineDepth = 256;
 
     // A value of the record by name and type.
     struct ValueName {
@@ -45,6 +48,8 @@ class CServerRecord {
     // The stored "Timeout", except that 0 and values above kMaxTimeout, which would switch
     // the connections' time limits off, read as kDefaultTimeout.
     uint32_t GetTimeout() const;
+    // The stored "Pipeline Depth", 0 read as 1 and values above kMaxPipelineDepth as that.
+    uint32_t GetPipelineDepth() const;
     bool GetLoginRequired() const;
     std::string GetLoginUser() const;
     std::string GetLoginPassword() const;

@@ -140,6 +140,8 @@ class RunTest : public ::testing::Test {
         hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "image", 1);
         hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "text/plain", 1);
         table = &AddServer(kServer);
+        // The script plays one command and its reply at a time.
+        profile.WriteProfileInt("Servers\\news.example", "Pipeline Depth", 1);
         run = std::make_unique<CExtractionRun>(profile, servers, settings, kills, server.Factory(),
                                                log, articles, progress, host, m_dir + "/");
         run->SetClock([this] { return now; });

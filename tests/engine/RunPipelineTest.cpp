@@ -1,0 +1,302 @@
+// The run with commands in flight: the same corpus played at depth 1 (one command, then its
+// reply) and deeper must give the same files, log, article list and group records, whatever
+// the server does with the commands sent ahead; and the pipeline between the run and the
+// connection must drop what the run never asks for.
+#include "RunTestSupport.h"
+#include "engine/CCommandPipeline.h"
+#include "support/YencEncoder.h"
+
+#include <deque>
+#include <map>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+struct CorpusArticle {
+    std::vector<std::string> headers, body;
+};
+
+// A server that queues the reply to every command as it arrives, as a real one does, so that
+// commands sent ahead are answered in order. Articles by group and number; groups it does
+// not know are refused.
+class CorpusServer {
+  public:
+    std::map<std::string, std::map<uint32_t, CorpusArticle>> groups;
+    std::vector<std::string> commands;
+    // Runs after each line handed to the connection's owner (a stop, an error).
+    std::function<void(size_t lines)> afterLine;
+
+    NewsConnectionFactory Factory() {
+        return [this](const std::string&, CSocketOwnerWnd& owner) {
+            m_owner = &owner;
+            return std::make_unique<Connection>(*this);
+        };
+    }
+    void Play() {
+        size_t lines = 0;
+        while (m_live && !m_replies.empty()) {
+            std::string line = std::move(m_replies.front());
+            m_replies.pop_front();
+            m_owner->OnResponseLine(line);
+            if (afterLine)
+                afterLine(++lines);
+        }
+    }
+    size_t Queued() const { return m_replies.size(); }
+
+  private:
+    struct Connection : INewsConnection {
+        explicit Connection(CorpusServer& server) : m_server(server) {}
+        void Start() override {
+            m_server.m_live = true;
+            m_server.m_replies.assign({"200 corpus ready"});
+        }
+        void SendLine(std::string_view line) override { m_server.Answer(std::string(line)); }
+        void Close() override {
+            m_server.m_live = false;
+            m_server.m_replies.clear();
+        }
+        CorpusServer& m_server;
+    };
+
+    void Answer(const std::string& command) {
+        commands.push_back(command);
+        if (command == "MODE READER")
+            return Reply({"200 reader"});
+        if (command.starts_with("GROUP ")) {
+            const auto group = groups.find(command.substr(6));
+            if (group == groups.end())
+                return Reply({"411 no such group"});
+            m_group = &group->second;
+            const uint32_t last = group->second.empty() ? 0 : group->second.rbegin()->first;
+            return Reply({"211 " + std::to_string(group->second.size()) + " 1 " +
+                          std::to_string(last) + " " + group->first});
+        }
+        const bool head = command.starts_with("HEAD ");
+        if (head || command.starts_with("BODY ")) {
+            m_current = static_cast<uint32_t>(std::stoul(command.substr(5)));
+        } else if (command != "BODY") {
+            return Reply({"500 what?"});
+        }
+        const auto article = m_group ? m_group->find(m_current) : decltype(m_group->end()){};
+        if (m_group == nullptr || article == m_group->end())
+            return Reply({"423 no such article"});
+        const std::vector<std::string>& lines =
+            head ? article->second.headers : article->second.body;
+        if (!head && lines.empty())
+            return Reply({"430 body gone"});
+        Reply(wire::Block((head ? "221 " : "222 ") + std::to_string(m_current) + " <id>", lines));
+    }
+    void Reply(const std::vector<std::string>& lines) {
+        m_replies.insert(m_replies.end(), lines.begin(), lines.end());
+    }
+
+    CSocketOwnerWnd* m_owner = nullptr;
+    bool m_live = false;
+    std::deque<std::string> m_replies;
+    std::map<uint32_t, CorpusArticle>* m_group = nullptr;
+    uint32_t m_current = 0;
+};
+
+CorpusArticle Article(const std::string& subject, std::vector<std::string> body,
+                      std::vector<std::string> extra = {}) {
+    CorpusArticle article{{"From: poster@example.com", "Subject: " + subject,
+                           "Lines: " + std::to_string(body.size())},
+                          std::move(body)};
+    article.headers.insert(article.headers.end(), extra.begin(), extra.end());
+    return article;
+}
+
+// Parts of a yEnc set of `count` parts.
+std::vector<std::vector<std::string>> YencSet(const std::string& name, const std::string& data,
+                                              int count) {
+    std::vector<std::vector<std::string>> parts;
+    const size_t each = (data.size() + count - 1) / count;
+    for (int part = 1; part <= count; ++part) {
+        const size_t begin = (part - 1) * each, end = std::min(data.size(), begin + each);
+        parts.push_back(YencPartBody(name, data, part, count, begin + 1, end));
+    }
+    return parts;
+}
+
+// Everything a run leaves behind that a user or the next run sees.
+struct Outcome {
+    std::vector<std::string> log, rows;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> groups; // "name last pending..."
+    bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
+    for (const std::string& line : outcome.log)
+        out << "\n  log: " << line;
+    for (const std::string& group : outcome.groups)
+        out << "\n  group: " << group;
+    for (const auto& [name, bytes] : outcome.files)
+        out << "\n  file: " << name << " " << bytes.size();
+    return out;
+}
+
+class RunPipelineTest : public RunTest {
+  protected:
+    RunPipelineTest() {
+        settings.m_uMinLines = 1;
+        settings.m_bDecodeNoLines = true;
+        kills.push_back({0, "*@spam.example*"});
+        BuildCorpus();
+    }
+
+    void BuildCorpus() {
+        auto& one = corpus.groups["alt.one"];
+        const std::string a = wire::Bytes(900, 1), b = wire::Bytes(5000, 2),
+                          c = wire::Bytes(7000, 3);
+        one[1] = Article("hello", {"just text"});
+        one[2] = Article("a.bin", wire::Uuencode("a.bin", a));
+        one[3] = Article("\"b.bin\" yEnc (1/1)", YencSingleBody("b.bin", b));
+        const auto cParts = YencSet("c.bin", c, 3);
+        one[4] = Article("\"c.bin\" yEnc (3/3)", cParts[2]);
+        one[6] = Article("\"c.bin\" yEnc (1/3)", cParts[0]);
+        one[7] = Article("spam.bin", wire::Uuencode("spam.bin", a));
+        one[7].headers[0] = "From: bot@spam.example";
+        one[8] = Article("Re: a.bin", wire::Uuencode("re.bin", a));
+        one[9] = Article("\"c.bin\" yEnc (2/3)", cParts[1]);
+        one[10] = Article("gone.bin", {}); // HEAD answers, BODY is refused
+        one[11] = Article("\"d.bin\" yEnc (1/2)", YencSet("d.bin", c, 2)[0]); // stays pending
+        one[12] = Article("pic", {"QUJD"}, {"Content-Type: image/png; name=\"pic.png\""});
+        for (uint32_t n = 13; n <= 60; ++n)
+            one[n] = Article("text " + std::to_string(n), {"more text"});
+        one[61] = Article("e.bin", wire::Uuencode("e.bin", b));
+        AddGroup(*table, "alt.one", 0);
+
+        // Read before: pending 3 and 5 (a set's part 1, and an expired one), the walk from 4.
+        auto& two = corpus.groups["alt.two"];
+        const std::string f = wire::Bytes(3000, 4);
+        const auto fParts = YencSet("f.bin", f, 2);
+        two[3] = Article("\"f.bin\" yEnc (1/2)", fParts[0]);
+        for (uint32_t n = 4; n <= 9; ++n)
+            two[n] = Article("text", {"x"});
+        two[10] = Article("\"f.bin\" yEnc (2/2)", fParts[1]);
+        AddGroup(*table, "alt.two", 4, {5, 3});
+        AddGroup(*table, "alt.missing", 0);
+        auto& three = corpus.groups["alt.three"];
+        for (uint32_t n = 1; n <= 30; ++n)
+            three[n] = Article("t", {"x"});
+        three[31] = Article("g.bin", wire::Uuencode("g.bin", f));
+        AddGroup(*table, "alt.three", 0);
+    }
+
+    Outcome Play(uint32_t depth, const std::function<void(CExtractionRun&, size_t)>& after = {}) {
+        profile.WriteProfileInt("Servers\\news.example", "Pipeline Depth", depth);
+        std::error_code ignored;
+        std::filesystem::remove_all(settings.m_DecodeDir, ignored);
+        for (size_t i = 0; i < table->GetCount(); ++i)
+            table->GetAt(i) = saved[i];
+        articles.rows.clear();
+        CExtractionRun pipelined(profile, servers, settings, kills, corpus.Factory(), log, articles,
+                                 progress, host, m_dir + "/");
+        pipelined.SetClock([this] { return now; });
+        corpus.afterLine = [&](size_t lines) {
+            if (after)
+                after(pipelined, lines);
+        };
+        pipelined.StartOrStop(0);
+        corpus.Play();
+        EXPECT_FALSE(pipelined.IsRunning());
+        Outcome outcome{log.lines, {}, {}, {}};
+        for (const auto& row : articles.rows)
+            outcome.rows.push_back(row.fileName + " / " + row.subject);
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(settings.m_DecodeDir, ignored))
+            if (entry.is_regular_file())
+                outcome.files[entry.path().filename().string()] = ReadFile(entry.path().string());
+        for (size_t i = 0; i < table->GetCount(); ++i) {
+            const GroupRecord& group = table->GetAt(i);
+            std::string text = group.name + " " + std::to_string(group.last);
+            for (uint32_t number : group.pending)
+                text += " " + std::to_string(number);
+            outcome.groups.push_back(text);
+        }
+        return outcome;
+    }
+    void SaveGroups() {
+        saved.clear();
+        for (size_t i = 0; i < table->GetCount(); ++i)
+            saved.push_back(table->GetAt(i));
+    }
+
+    CorpusServer corpus;
+    std::vector<GroupRecord> saved;
+};
+
+} // namespace
+
+TEST_F(RunPipelineTest, EveryDepthGivesTheOutcomeOfOneCommandAtATime) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    const size_t commandsAlone = corpus.commands.size();
+    ASSERT_EQ(alone.files.size(), 7u) << alone;
+    EXPECT_EQ(alone.groups, (std::vector<std::string>{"alt.one 62 11", "alt.two 11",
+                                                      "alt.missing 0", "alt.three 32"}));
+    for (const uint32_t depth : {2u, 3u, 16u, 64u, 256u}) {
+        corpus.commands.clear();
+        EXPECT_EQ(Play(depth), alone) << "depth " << depth;
+        // Bare BODY commands became numbered ones; nothing else was sent twice or in vain.
+        EXPECT_EQ(corpus.commands.size(), commandsAlone) << depth;
+        EXPECT_EQ(std::count(corpus.commands.begin(), corpus.commands.end(), "BODY"), 0) << depth;
+    }
+}
+
+// A catch-up of the group while HEADs are in flight: their replies are read and dropped, never
+// taken for the reply to the next GROUP.
+TEST_F(RunPipelineTest, CatchUpOfTheGroupDropsTheHeadsSentAhead) {
+    SaveGroups();
+    const auto catchUp = [](CExtractionRun& run, size_t lines) {
+        if (lines == 40)
+            run.CatchUpCurrentGroup();
+    };
+    const Outcome deep = Play(64, catchUp);
+    EXPECT_THAT(deep.groups,
+                ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0", "alt.three 32"));
+    EXPECT_NE(std::find(deep.log.begin(), deep.log.end(), "Catching up group alt.one."),
+              deep.log.end());
+    EXPECT_EQ(deep.log.back(), "Extract Complete");
+    EXPECT_EQ(deep.files.count("g.bin"), 1u); // the groups after it are read as ever
+    EXPECT_EQ(deep.files.count("e.bin"), 0u);
+}
+
+// A stop or a connection error with commands in flight: the run ends with nothing left
+// half-written, and a second run from the records it left decodes the rest: every file, except
+// that a stop gives up the set being fetched (its parts do not stay pending).
+TEST_F(RunPipelineTest, StopAndErrorWithCommandsInFlight) {
+    SaveGroups();
+    const Outcome all = Play(1);
+    const std::vector<GroupRecord> start = saved;
+    for (const bool error : {false, true}) {
+        for (const size_t at : {3u, 25u, 60u, 120u, 200u, 400u}) {
+            saved = start;
+            const auto interrupt = [&](CExtractionRun& run, size_t lines) {
+                if (lines != at || !run.IsRunning())
+                    return;
+                if (error)
+                    run.OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
+                else
+                    run.StartOrStop(0);
+            };
+            const Outcome first = Play(64, interrupt);
+            EXPECT_EQ(corpus.Queued(), 0u) << at;
+            EXPECT_TRUE(PartFilePaths().empty()) << at;
+            SaveGroups();
+            std::map<std::string, std::string> files = first.files;
+            const Outcome rest = Play(64);
+            files.insert(rest.files.begin(), rest.files.end());
+            EXPECT_EQ(rest.log.back(), "Extract Complete") << at;
+            for (const auto& [name, bytes] : all.files) {
+                const bool lostSet = !error && (name == "c.bin" || name == "f.bin");
+                if (!lostSet || files.count(name))
+                    EXPECT_EQ(files[name], bytes)
+                        << name << " at " << at << (error ? " error" : " stop");
+            }
+        }
+    }
+}
