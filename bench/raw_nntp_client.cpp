@@ -4,6 +4,10 @@
 //
 //   raw_nntp_client HOST PORT GROUP [USER PASSWORD]
 //
+// RAW_DEPTH=N keeps up to N commands in flight the way the run's pipeline does: the HEADs of
+// the range sent ahead, each BODY sent once its HEAD's reply is in. RAW_HEADS_ONLY=1 asks for
+// no bodies (a group whose articles are all passed over).
+//
 // Prints "bytes=N articles=N heads=N seconds=S" on one line. Exit status 0 on success.
 
 #include <netdb.h>
@@ -13,11 +17,13 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -128,6 +134,16 @@ void SkipMultiLine(RawConnection& connection) {
     }
 }
 
+struct InFlight {
+    bool head;
+    unsigned long number;
+};
+
+unsigned long EnvironmentNumber(const char* name, unsigned long fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::strtoul(value, nullptr, 10) : fallback;
+}
+
 struct GroupRange {
     unsigned long first = 0;
     unsigned long last = 0;
@@ -168,16 +184,32 @@ int main(int argc, char** argv) {
         const GroupRange range = SelectGroup(connection, argv[3]);
         unsigned long heads = 0;
         unsigned long articles = 0;
-        for (unsigned long number = range.first; range.last != 0 && number <= range.last;
-             ++number) {
-            if (Command(connection, "HEAD " + std::to_string(number)) != 221)
+        const unsigned long depth = std::max(1ul, EnvironmentNumber("RAW_DEPTH", 1));
+        const bool bodies = EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0;
+        std::deque<InFlight> inFlight;
+        unsigned long next = range.last != 0 ? range.first : 1;
+        for (;;) {
+            while (inFlight.size() < depth && range.last != 0 && next <= range.last) {
+                connection.SendLine("HEAD " + std::to_string(next));
+                inFlight.push_back({true, next++});
+            }
+            if (inFlight.empty())
+                break;
+            const InFlight command = inFlight.front();
+            inFlight.pop_front();
+            const int code = ReplyCode(connection.ReadLine());
+            if (code != (command.head ? 221 : 222))
                 continue;
             SkipMultiLine(connection);
+            if (!command.head) {
+                ++articles;
+                continue;
+            }
             ++heads;
-            if (Command(connection, "BODY " + std::to_string(number)) != 222)
-                continue;
-            SkipMultiLine(connection);
-            ++articles;
+            if (bodies) {
+                connection.SendLine("BODY " + std::to_string(command.number));
+                inFlight.push_back({false, command.number});
+            }
         }
         connection.SendLine("QUIT");
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;

@@ -26,8 +26,10 @@ CCommandPipeline::~CCommandPipeline() {
     *m_alive = false;
 }
 
-void CCommandPipeline::SetPlan(Plan plan) {
+void CCommandPipeline::SetPlan(Plan plan, std::size_t ahead) {
     m_plan = std::move(plan);
+    m_nPlanDepth = std::min(ahead, m_nDepth);
+    SendAhead();
 }
 
 // The greeting is the reply to the connect: the run waits for it as for a command's.
@@ -55,7 +57,7 @@ void CCommandPipeline::Close() {
 // connection's callbacks (the run sends only from inside them), never from here: the run is
 // still in its own call then.
 void CCommandPipeline::SendLine(std::string_view line) {
-    if (IsHead(line)) {
+    if (IsHead(line) || line.starts_with("BODY ")) {
         Claim(line);
     } else {
         std::string text(line);
@@ -72,7 +74,8 @@ void CCommandPipeline::SendLine(std::string_view line) {
 }
 
 void CCommandPipeline::Claim(std::string_view line) {
-    m_uLastHead = static_cast<uint32_t>(std::max(0, ParseDecimalPrefix(line.substr(5))));
+    if (IsHead(line))
+        m_uLastHead = static_cast<uint32_t>(std::max(0, ParseDecimalPrefix(line.substr(5))));
     const Commands::iterator ahead = OldestAhead();
     if (ahead != m_commands.end() && ahead->text == line) {
         if (!ahead->resend) {
@@ -86,9 +89,9 @@ void CCommandPipeline::Claim(std::string_view line) {
             m_commands.erase(ahead);
         return Transmit(std::string(line), true);
     }
-    // Nothing sent ahead yet: the plan must name this article next, or the run has left it.
-    uint32_t next = 0;
-    if (ahead != m_commands.end() || !m_plan || !m_plan(next) || next != m_uLastHead) {
+    // Nothing sent ahead yet: the plan must name this command next, or the run has left it.
+    std::string next;
+    if (ahead != m_commands.end() || !m_plan || !m_plan(next) || next != line) {
         DropAhead();
         m_plan = nullptr;
     }
@@ -107,17 +110,17 @@ void CCommandPipeline::Transmit(std::string text, bool claimed) {
         m_reading = command;
 }
 
-// Tops the commands in flight up to the depth with the plan's next HEADs, while the replies
-// held stay within their bound.
+// Tops the commands in flight up to the plan's depth with its next commands, while the
+// replies held stay within their bound.
 void CCommandPipeline::SendAhead() {
-    while (m_plan && m_commands.size() < m_nDepth && m_nHeldBytes < kMaxHeldBytes) {
-        uint32_t number = 0;
-        if (!m_plan(number)) {
+    while (m_plan && m_commands.size() < m_nPlanDepth && m_nHeldBytes < kMaxHeldBytes) {
+        std::string command;
+        if (!m_plan(command)) {
             m_plan = nullptr;
             return;
         }
         try {
-            Transmit("HEAD " + std::to_string(number), false);
+            Transmit(std::move(command), false);
         } catch (const CConnectionException&) {
             // The run's next command meets the same failure and handles it.
             m_plan = nullptr;

@@ -15,8 +15,9 @@
 
 // Sits between the run and its connection and keeps several commands in flight, so that a
 // server far away does not cost a round trip per article. The run still sends one command and
-// waits for its reply: it is told in advance which article numbers it will ask HEAD for (the
-// plan), the pipeline sends those HEADs ahead and holds their replies until the run asks, and
+// waits for its reply: it is told in advance which commands it will send next (the plan: the
+// HEADs of a group's walk, the BODYs of a set's parts), the pipeline sends those ahead and
+// holds their replies until the run asks, and
 // hands every reply to the run in the order of the run's own commands, as if each had been
 // sent alone. Replies the run never asks for (the plan left by a catch-up of the group, a stop,
 // the next GROUP) are read and dropped. A bare "BODY" becomes "BODY <number>" of the article
@@ -25,10 +26,10 @@
 // ahead is dropped, and its command sent again when the run asks for it.
 class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
   public:
-    // The next article number of the plan; false at its end.
-    using Plan = std::function<bool(uint32_t& number)>;
+    // The next command of the plan; false at its end.
+    using Plan = std::function<bool(std::string& command)>;
 
-    static constexpr std::size_t kMaxHeldBytes = 4u << 20;
+    static constexpr std::size_t kMaxHeldBytes = 16u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
                      CSocketOwnerWnd& owner, std::size_t depth);
@@ -36,8 +37,9 @@ class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
     CCommandPipeline(const CCommandPipeline&) = delete;
     CCommandPipeline& operator=(const CCommandPipeline&) = delete;
 
-    // The HEADs the run will send next, in order; replaces any earlier plan.
-    void SetPlan(Plan plan);
+    // The commands the run will send next, in order, at most `ahead` of them in flight (and
+    // never more than the depth); replaces any earlier plan and starts sending.
+    void SetPlan(Plan plan, std::size_t ahead);
 
     void Start() override;
     void SendLine(std::string_view line) override;
@@ -74,6 +76,7 @@ class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
     std::unique_ptr<INewsConnection> m_pConnection;
     std::size_t m_nDepth;
     Plan m_plan;
+    std::size_t m_nPlanDepth = 0;
     Commands m_commands;          // in the order sent
     Commands::iterator m_reading; // the command whose reply is arriving
     // The run's commands whose replies it has not had whole, in the order it sent them.

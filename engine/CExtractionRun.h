@@ -135,6 +135,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void DropConnection();
     std::unique_ptr<INewsConnection> MakeConnection();
     void PlanHeads();
+    void PlanParts();
     void Relogin();
     void FailLogin();
     CServerRecord ServerRecord() const;

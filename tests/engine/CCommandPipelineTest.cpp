@@ -52,11 +52,12 @@ std::vector<std::string> Head(uint32_t n) {
     return {"221 " + std::to_string(n) + " <id>", "Subject: " + std::to_string(n), "."};
 }
 
+// A plan of HEADs.
 CCommandPipeline::Plan Numbers(std::deque<uint32_t> numbers) {
-    return [numbers](uint32_t& number) mutable {
+    return [numbers](std::string& command) mutable {
         if (numbers.empty())
             return false;
-        number = numbers.front();
+        command = "HEAD " + std::to_string(numbers.front());
         numbers.pop_front();
         return true;
     };
@@ -77,7 +78,7 @@ class CCommandPipelineTest : public ::testing::Test {
 
 TEST_F(CCommandPipelineTest, SendsThePlanAheadAndHandsRepliesOverInTheRunsOrder) {
     Make(4);
-    pipeline->SetPlan(Numbers({5, 6, 7, 8, 9}));
+    pipeline->SetPlan(Numbers({5, 6, 7, 8, 9}), 1000);
     // The run, at the end of each reply: HEAD 5 on the greeting, BODY after 5's headers, then
     // HEAD 6 and HEAD 7.
     const std::vector<std::string> next = {"HEAD 5", "BODY", "HEAD 6", "HEAD 7"};
@@ -107,7 +108,7 @@ TEST_F(CCommandPipelineTest, SendsThePlanAheadAndHandsRepliesOverInTheRunsOrder)
 
 TEST_F(CCommandPipelineTest, ACommandOffThePlanDropsWhatWasSentAhead) {
     Make(8);
-    pipeline->SetPlan(Numbers({1, 2, 3, 4}));
+    pipeline->SetPlan(Numbers({1, 2, 3, 4}), 1000);
     owner.onLine = [this](const std::string& line) {
         if (line == "200 hi")
             pipeline->SendLine("HEAD 1");
@@ -122,9 +123,9 @@ TEST_F(CCommandPipelineTest, ACommandOffThePlanDropsWhatWasSentAhead) {
     wire.Deliver({"211 1 1 1 alt.next"});
     EXPECT_EQ(owner.received, (std::vector<std::string>{"200 hi", "221 1 <id>", "Subject: 1", ".",
                                                         "211 1 1 1 alt.next"}));
-    // A HEAD the plan does not name next: sent by itself, nothing ahead of it.
-    pipeline->SetPlan(Numbers({7, 8}));
-    owner.onLine = {};
+    // A HEAD the plan does not name next: sent by itself, and nothing more ahead of it.
+    pipeline->SetPlan(Numbers({7, 8, 10}), 2);
+    EXPECT_EQ(wire.sent.back(), "HEAD 8");
     wire.sent.clear();
     pipeline->SendLine("HEAD 9");
     EXPECT_EQ(wire.sent, (std::vector<std::string>{"HEAD 9"}));
@@ -135,7 +136,7 @@ TEST_F(CCommandPipelineTest, HeldRepliesAreBoundedInBytes) {
     std::deque<uint32_t> numbers;
     for (uint32_t n = 1; n <= 60; ++n)
         numbers.push_back(n);
-    pipeline->SetPlan(Numbers(numbers));
+    pipeline->SetPlan(Numbers(numbers), 1000);
     // The run asks for 1 to 60 in turn, each at the end of the reply before, and for the body
     // of 1 first: the replies to the HEADs sent ahead arrive while it waits for that.
     uint32_t heads = 0;
@@ -150,9 +151,10 @@ TEST_F(CCommandPipelineTest, HeldRepliesAreBoundedInBytes) {
     };
     wire.Deliver({"200 hi"});
     ASSERT_EQ(wire.sent.size(), 60u);
-    // The server answers every command, replies of 100 kB each: past the bound of what is held
+    // The server answers every command, each reply a 40th of the bound: past the bound of what
+    // is held
     // they are dropped, and asked for again when the run comes to them.
-    const std::string big(100000, 'x');
+    const std::string big(CCommandPipeline::kMaxHeldBytes / 40, 'x');
     for (size_t answered = 0; answered < wire.sent.size(); ++answered) {
         const std::string number = wire.sent[answered].substr(5);
         if (wire.sent[answered].starts_with("BODY "))
@@ -175,7 +177,7 @@ TEST_F(CCommandPipelineTest, HeldRepliesAreBoundedInBytes) {
 // The run may delete the pipeline from inside a line, also one handed over from what was held.
 TEST_F(CCommandPipelineTest, TheRunMayDeleteThePipelineFromInsideALine) {
     Make(4);
-    pipeline->SetPlan(Numbers({1, 2, 3}));
+    pipeline->SetPlan(Numbers({1, 2, 3}), 1000);
     bool bodyEnded = false;
     owner.onLine = [this, &bodyEnded](const std::string& line) {
         if (line == "200 hi")
