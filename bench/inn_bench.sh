@@ -15,7 +15,8 @@
 # BENCH_MB sets the size of the posted corpus in MB (default 200), BENCH_FILES the number of
 # files it is made of (default 4), BENCH_LINES the lines per part (default 5000), BENCH_ROUNDS
 # the number of extractions (default 3, each after a raw run), BENCH_ENCODING the encoding of
-# the parts: uu (uuenview -u, the default) or yenc (uuenview -y, subjects '"name" yEnc (n/m)').
+# the parts: uu (uuenview -u, the default) or yenc (uuenview -y, subjects '"name" yEnc (n/m)'),
+# BENCH_DEPTH the server's "Pipeline Depth" for the extractions (the program's default if unset).
 # BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
 # SCHED_FIFO, so that other work on a shared machine does not preempt them; BENCH_RT=0 runs
 # them as ordinary processes.
@@ -49,6 +50,7 @@ command -v strace >/dev/null || apt-get install -y -qq --no-install-recommends s
 . "$ROOT/tests/e2e/lib_inn.sh"
 . "$ROOT/tests/e2e/lib_corpus.sh"
 . "$ROOT/tests/e2e/lib_gw.sh"
+[[ -n ${BENCH_DEPTH:-} ]] && GW_SERVER_ROWS=("\"Pipeline Depth\"=$(gw_dword "$BENCH_DEPTH")")
 
 WORK=$(mktemp -d /tmp/gleanwick-bench.XXXXXX)
 trap 'inn_stop; rm -rf "$WORK"' EXIT
