@@ -48,6 +48,8 @@ class FakeNewsServer {
             return HeadReply(static_cast<uint32_t>(std::stoul(command.substr(5))));
         if (command == "BODY")
             return BodyReply();
+        if (command.rfind("BODY ", 0) == 0)
+            return NumberedBodyReply(static_cast<uint32_t>(std::stoul(command.substr(5))));
         return {"500 what?"};
     }
 
@@ -84,6 +86,13 @@ class FakeNewsServer {
         lines.insert(lines.end(), m_pArticle->body.begin(), m_pArticle->body.end());
         lines.push_back(".");
         return lines;
+    }
+
+    std::vector<std::string> NumberedBodyReply(uint32_t number) {
+        if (!m_pCurrent || m_pCurrent->count(number) == 0)
+            return {"423 no such article"};
+        m_pArticle = &m_pCurrent->at(number);
+        return BodyReply();
     }
 
     std::map<uint32_t, Article>* m_pCurrent = nullptr;
