@@ -70,7 +70,7 @@ measure() { # FILE COMMAND...
     shift
     timeout -k 5 1800 "${RT[@]}" /usr/bin/time -o "$out.time" -f '%x %e %U %S %M' "$@" \
         >"$out" 2>&1
-    cat "$out.time"
+    tail -n 1 "$out.time" # GNU time puts "Command exited with non-zero status" before it
 }
 
 # The parts of a file as uuenview -y writes them (128 characters a line); prints the part files.

@@ -78,7 +78,8 @@ measure() { # FILE COMMAND...
     local out=$1
     shift
     timeout -k 5 3600 /usr/bin/time -o "$out.time" -f '%x %e %U %S %M' "$@" >"$out" 2>&1
-    cat "$out.time"
+    # The last line: GNU time puts "Command exited with non-zero status" before it.
+    tail -n 1 "$out.time"
 }
 
 gleanwick() { # PORT GROUP DEPTH: prints "wall cpu rss_mb"

@@ -19,8 +19,8 @@ class CServerRecord {
     // Longest "Timeout" taken as stored: a day, in milliseconds.
     static constexpr uint32_t kMaxTimeout = 24u * 3600 * 1000;
     // Commands the run keeps in flight ("Pipeline Depth"; 1 sends one and waits for its reply).
-    static constexpr uint32_t kDefaultPipelineDepth = 64;
-    static constexpr uint32_t kMaxPipelineDepth = 256;
+    static constexpr uint32_t kDefaultPipelineDepth = 256;
+    static constexpr uint32_t kMaxPipelineDepth = 1024;
 
     // A value of the record by name and type.
     struct ValueName {
