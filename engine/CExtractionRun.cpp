@@ -36,9 +36,12 @@ constexpr uint32_t kMissingPart = 0xFFFFFFFFu;
 // the time of every reply; this bound keeps a long body from holding more than this much. A
 // block this large goes to the file without being copied into its buffer.
 constexpr size_t kDecodedBlock = 1024 * 1024;
-// BODYs of a set's parts in flight at once with a pipeline: enough for the parts to follow each
-// other without a pause at a round trip of 20 ms and more than 200 MB/s, few enough to hold.
-constexpr size_t kPartsInFlight = 8;
+// A set's BODYs in flight at once with a pipeline: as many as this many bytes of parts, going
+// by the Lines of its first part (about a line's worth of bytes each), within the bounds.
+constexpr size_t kPartBytesInFlight = 12u << 20;
+constexpr size_t kBytesPerLine = 130;
+constexpr size_t kMinPartsInFlight = 2;
+constexpr size_t kMaxPartsInFlight = 32;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -256,7 +259,10 @@ void CExtractionRun::PlanParts() {
         command = Numbered("BODY ", slots[next++]);
         return true;
     };
-    m_pPipeline->SetPlan(std::move(plan), kPartsInFlight);
+    // Without a Lines header, parts of the usual size (5000 lines) are assumed.
+    const size_t lines = m_article.lines > 0 ? static_cast<size_t>(m_article.lines) : 5000;
+    m_pPipeline->SetPlan(std::move(plan), std::clamp(kPartBytesInFlight / (lines * kBytesPerLine),
+                                                     kMinPartsInFlight, kMaxPartsInFlight));
 }
 
 void CExtractionRun::NextServer() {
