@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,19 @@ class CServerRecord {
     static constexpr uint32_t kDefaultTimeout = 30000;
     // Longest "Timeout" taken as stored: a day, in milliseconds.
     static constexpr uint32_t kMaxTimeout = 24u * 3600 * 1000;
+    // The port of NNTP over TLS from the first byte.
+    static constexpr uint32_t kDefaultTlsPort = 563;
+
+    // How the connection is protected: "Encryption".
+    enum class Encryption : uint32_t {
+        None = 0,     // plain NNTP, the default
+        Implicit = 1, // TLS from the first byte
+        StartTls = 2, // STARTTLS after the greeting, before anything else is sent
+    };
+    static constexpr Encryption kDefaultEncryption = Encryption::None;
+    static constexpr bool kDefaultVerifyCertificate = true;
+    // Digits of a SHA-256 fingerprint in hex.
+    static constexpr std::size_t kFingerprintDigits = 64;
 
     // A value of the record by name and type.
     struct ValueName {
@@ -34,6 +48,8 @@ class CServerRecord {
         std::string strPassword;
         uint32_t uPort = kDefaultPort;
         uint32_t uTimeout = kDefaultTimeout;
+        Encryption eEncryption = kDefaultEncryption;
+        bool bVerifyCertificate = kDefaultVerifyCertificate;
     };
 
     CServerRecord(CProfile& profile, std::string name);
@@ -45,11 +61,24 @@ class CServerRecord {
     // The stored "Timeout", except that 0 and values above kMaxTimeout, which would switch
     // the connections' time limits off, read as kDefaultTimeout.
     uint32_t GetTimeout() const;
+    // "Encryption"; a value outside the known ones reads as StartTls rather than as none,
+    // so that a record asking for encryption never ends up in clear text.
+    Encryption GetEncryption() const;
+    // "Verify Certificate": the certificate must chain to a trusted authority and name the host.
+    bool GetVerifyCertificate() const;
+    // "Certificate Fingerprint" in canonical form (64 upper-case hex digits); empty when none is
+    // stored or the stored text is no SHA-256 fingerprint.
+    std::string GetCertificateFingerprint() const;
+    void WriteCertificateFingerprint(const std::string& fingerprint);
+    // A fingerprint as typed or stored, colons and blanks dropped, upper case; empty unless it is
+    // exactly 64 hex digits.
+    static std::string CanonicalFingerprint(std::string_view text);
     bool GetLoginRequired() const;
     std::string GetLoginUser() const;
     std::string GetLoginPassword() const;
     Settings Read() const;
-    // Creates the key when it is missing.
+    // Creates the key when it is missing. "Encryption" and "Verify Certificate" are written
+    // only when they differ from what the record reads as.
     void Write(const Settings& settings);
     // The account and password the user confirmed in the logon prompt; "Login Required"
     // becomes 1.
