@@ -59,7 +59,7 @@ std::string CServerRecord::Section() const {
 }
 
 uint32_t CServerRecord::GetPort() const {
-    return m_profile.GetProfileInt(Section(), kPort, kDefaultPort);
+    return m_profile.GetProfileInt(Section(), kPort, DefaultPort(GetEncryption()));
 }
 
 uint32_t CServerRecord::GetTimeout() const {
@@ -141,8 +141,7 @@ void CServerRecord::Write(const Settings& settings) {
         m_profile.WriteProfileInt(section, kEncryption,
                                   static_cast<uint32_t>(settings.eEncryption));
     if (settings.bVerifyCertificate != GetVerifyCertificate())
-        m_profile.WriteProfileInt(section, kVerifyCertificate,
-                                  settings.bVerifyCertificate ? 1 : 0);
+        m_profile.WriteProfileInt(section, kVerifyCertificate, settings.bVerifyCertificate ? 1 : 0);
 }
 
 void CServerRecord::WriteLogin(const std::string& user, const std::string& password) {

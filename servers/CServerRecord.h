@@ -29,6 +29,10 @@ class CServerRecord {
         StartTls = 2, // STARTTLS after the greeting, before anything else is sent
     };
     static constexpr Encryption kDefaultEncryption = Encryption::None;
+    // The usual port for the encryption: TLS from the first byte has a port of its own.
+    static constexpr uint32_t DefaultPort(Encryption encryption) {
+        return encryption == Encryption::Implicit ? kDefaultTlsPort : kDefaultPort;
+    }
     static constexpr bool kDefaultVerifyCertificate = true;
     // Digits of a SHA-256 fingerprint in hex.
     static constexpr std::size_t kFingerprintDigits = 64;
@@ -57,6 +61,7 @@ class CServerRecord {
     const std::string& Name() const { return m_strName; }
     std::string Section() const;
 
+    // Without a stored "Port", the usual port of the record's encryption.
     uint32_t GetPort() const;
     // The stored "Timeout", except that 0 and values above kMaxTimeout, which would switch
     // the connections' time limits off, read as kDefaultTimeout.
