@@ -427,7 +427,6 @@ void CNewsConnection::NegotiateStartTls() {
                      CSocketOwnerWnd::kSocketNotification, m_nPendingError);
 }
 
-
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
@@ -739,8 +738,8 @@ void CNewsConnection::SecureBlocking() {
             ServerMessage(ids::kTlsFailed, m_strServer,
                           timedOut ? CStringTable::Load(ids::kHandshakeTimedOut) : TlsError());
         CCertificatePrompt::Report(message);
-        Fail(message, timedOut ? WinsockErrors::kTimedOut
-                               : WinsockErrors::FromSocketError(socket->error()));
+        Fail(message,
+             timedOut ? WinsockErrors::kTimedOut : WinsockErrors::FromSocketError(socket->error()));
     }
     m_ePhase = Phase::Verifying;
     if (!AcceptCertificate())

@@ -80,7 +80,16 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
   private:
     // An encrypted connection passes Negotiating (STARTTLS only), Securing and Verifying on
     // its way from Connecting to Connected; Asking while the user judges the certificate.
-    enum class Phase { Closed, LookingUp, Connecting, Negotiating, Securing, Verifying, Asking, Connected };
+    enum class Phase {
+        Closed,
+        LookingUp,
+        Connecting,
+        Negotiating,
+        Securing,
+        Verifying,
+        Asking,
+        Connected
+    };
 
     CServerRecord Record() const;
     int ReadTimeout() const;

@@ -234,8 +234,9 @@ TEST_F(TlsConnectionTest, TrustedOnQuestionTheCertificateIsAskedAboutOnce) {
     ConnectAndList();
     ASSERT_TRUE(server.WaitDone(5000));
     EXPECT_THAT(server.Mismatches(), IsEmpty());
-    EXPECT_THAT(m_reports.questions, ElementsAre(kServer + "|" + "it is self-signed and not trusted|" + digits,
-                                                 kServer + "|" + "it is self-signed and not trusted|" + digits));
+    EXPECT_THAT(m_reports.questions,
+                ElementsAre(kServer + "|" + "it is self-signed and not trusted|" + digits,
+                            kServer + "|" + "it is self-signed and not trusted|" + digits));
 }
 
 // "Verify Certificate" 0: any certificate will do, but the connection is still encrypted.

@@ -81,8 +81,8 @@ QByteArray ReadFile(const std::string& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::optional<QSslConfiguration> ServerConfiguration(
-    const std::optional<ScriptedServer::TlsIdentity>& identity) {
+std::optional<QSslConfiguration>
+ServerConfiguration(const std::optional<ScriptedServer::TlsIdentity>& identity) {
     if (!identity)
         return std::nullopt;
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
