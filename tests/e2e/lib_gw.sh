@@ -2,7 +2,8 @@
 #
 #   gw_home DIR PORT [USER PASSWORD]   a fresh GLEANWICK_HOME: HKCU.reg with one server
 #                                      127.0.0.1 on PORT (with a login when USER is given),
-#                                      the settings of GW_SETTINGS, the MIME rows of GW_MIME
+#                                      the settings of GW_SETTINGS, the MIME rows of GW_MIME,
+#                                      the server's further rows of GW_SERVER_ROWS
 #   gw_newsrc DIR LINE...              writes the server's .newsrc
 #   gw_run DIR OUT [ARG...]            gleanwick -headless ARG... with GLEANWICK_HOME=DIR;
 #                                      standard output and error go to OUT, the exit status
@@ -14,6 +15,7 @@ GW_TIMEOUT=${GW_TIMEOUT:-120}
 # Settings rows ("name"=value, .reg syntax) and MIME rows; callers may replace them.
 GW_SETTINGS=('"m_uMinLines"=dword:00000000')
 GW_MIME=('"image"=dword:00000001' '"application"=dword:00000001')
+GW_SERVER_ROWS=()
 
 # A string in .reg syntax: backslash and double quote escaped by a backslash.
 gw_reg_string() {
@@ -40,6 +42,9 @@ gw_home() {
         else
             printf '"Login Required"=%s\n' "$(gw_dword 0)"
         fi
+        for row in "${GW_SERVER_ROWS[@]}"; do
+            printf '%s\n' "$row"
+        done
         printf '"NEWSRC File"=%s\n\n' "$(gw_reg_string "$dir/$GW_SERVER.newsrc")"
         printf '[HKEY_CURRENT_USER\\Software\\Hollowfen\\Gleanwick\\Settings]\n'
         printf '"m_DecodeDir"=%s\n' "$(gw_reg_string "$dir/Decodes/")"
