@@ -4,8 +4,9 @@
 #   1. bench/raw_nntp_client (GROUP, then HEAD and BODY per article, data discarded): the
 #      server's raw transfer rate, measured before and after the extraction;
 #   2. gleanwick -headless extracting the same group (every file checked against its original);
-#   3. the same extraction over TLS from the first byte, from a second reader daemon (nnrpd -S)
-#      with a self-signed certificate that the program trusts by its fingerprint.
+#   3. the raw client and the extraction over TLS from the first byte, from a second reader
+#      daemon (nnrpd -S) with a self-signed certificate that the program trusts by its
+#      fingerprint.
 # Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both,
 # and the ratio of the extraction's rate to the raw one: the raw client times itself from its
 # connect to its QUIT, and the extraction is timed both over the same stretch (from its
@@ -58,7 +59,8 @@ trap 'exit 130' INT TERM
 mkdir -p "$WORK/orig" "$WORK/articles" "$WORK/parts"
 
 echo "== building the raw client"
-g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nntp_client.cpp" ||
+g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nntp_client.cpp" \
+    -lssl -lcrypto ||
     die "cannot build the raw client"
 
 # Runs a command, its output to FILE, and prints "status wall user system maxrss_kb".
@@ -171,7 +173,7 @@ stamped_span() { # FILE FIRST LAST
 }
 
 gw_run() { # ROUND [tls]
-    local home=$WORK/home fifo=$WORK/gw.fifo stamper out=$WORK/gw$2$1.out port=$INN_READ_PORT
+    local home=$WORK/home fifo=$WORK/gw.fifo stamper out=$WORK/gw${2:-}$1.out port=$INN_READ_PORT
     local GW_SERVER_ROWS=()
     if [[ ${2:-} == tls ]]; then
         port=$TLS_PORT
@@ -231,7 +233,7 @@ traced_run() { # ROUND MODE (headless or window)
 less_than() { # A B: true when B is empty or A < B
     awk -v a="$1" -v b="$2" 'BEGIN { exit !(b == "" || a + 0 < b + 0) }'
 }
-raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0 tls_best_span="" tls_rss_max=0
+raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0 tls_best_span="" tls_rss_max=0 rawtls_best=""
 for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
     read -r status wall user sys rss < <(raw_run "$WORK/raw$round.out")
     [[ $status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw$round.out")"
@@ -250,6 +252,14 @@ for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
         gw_best_span=$gw_span gw_span_user=$gw_user gw_span_sys=$gw_sys
     fi
     ((gw_rss > gw_rss_max)) && gw_rss_max=$gw_rss
+    read -r status wall user sys rss < <(measure "$WORK/rawtls$round.out" "$WORK/raw_nntp_client" \
+        --tls "$INN_HOST" "$TLS_PORT" "$GROUP")
+    [[ $status -eq 0 ]] || die "raw client over TLS failed: $(cat "$WORK/rawtls$round.out")"
+    seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$WORK/rawtls$round.out")
+    echo "== raw client over TLS: $seconds s"
+    if less_than "$seconds" "$rawtls_best"; then
+        rawtls_best=$seconds rawtls_user=$user rawtls_sys=$sys
+    fi
     gw_run "$round" tls
     echo "== gleanwick over TLS:  $gw_wall s whole run, $gw_span s from connecting to Extract Complete"
     if less_than "$gw_span" "$tls_best_span"; then
@@ -298,11 +308,16 @@ awk -v bytes="$bytes" -v n="$count" \
 }'
 awk -v bytes="$bytes" -v n="$count" -v ps="$gw_best_span" -v pu="$gw_span_user" \
     -v psys="$gw_span_sys" -v ts="$tls_best_span" -v tu="$tls_user" -v tsys="$tls_sys" \
-    -v tr="$tls_rss_max" 'BEGIN {
-    printf "\n%-34s %9s %11s %9s %12s\n", "extraction, connecting to complete", "MB/s", "articles/s", "CPU s", "peak RSS MB"
-    printf "%-34s %9.1f %11.1f %9.2f\n", "plain NNTP", bytes / 1e6 / ps, n / ps, pu + psys
-    printf "%-34s %9.1f %11.1f %9.2f %12.1f\n", "NNTP over TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tr / 1024
-    printf "TLS rate / plain rate: %.0f%% (target at least 75%%)\n", 100 * ps / ts
+    -v tr="$tls_rss_max" -v rs="$raw_best" -v ru="$raw_user" -v rsys="$raw_sys" \
+    -v xs="$rawtls_best" -v xu="$rawtls_user" -v xsys="$rawtls_sys" 'BEGIN {
+    printf "\n%-34s %9s %11s %9s %12s\n", "plain NNTP and NNTP over TLS", "MB/s", "articles/s", "CPU s", "peak RSS MB"
+    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, plain", bytes / 1e6 / rs, n / rs, ru + rsys
+    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, TLS", bytes / 1e6 / xs, n / xs, xu + xsys
+    printf "%-34s %9.1f %11.1f %9.2f\n", "gleanwick, plain", bytes / 1e6 / ps, n / ps, pu + psys
+    printf "%-34s %9.1f %11.1f %9.2f %12.1f\n", "gleanwick, TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tr / 1024
+    printf "(gleanwick: connecting to complete; CPU s: the whole process)\n"
+    printf "gleanwick TLS rate / plain rate: %.0f%% (target at least 75%%); raw client: %.0f%%\n", 100 * ps / ts, 100 * rs / xs
+    printf "gleanwick TLS rate / raw client TLS rate: %.0f%%\n", 100 * xs / ts
 }'
 awk -v bytes="$bytes" -v hs="$best_headless" -v ws="$best_window" -v hr="$headless_rss_max" \
     -v wr="$window_rss_max" -v start="$start_s" 'BEGIN {

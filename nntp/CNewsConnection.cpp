@@ -106,9 +106,8 @@ std::string CNewsConnection::TraceText(std::string_view line) {
 // Shared
 
 // A plain QAbstractSocket of the TCP type keeps no read buffer of its own (a QTcpSocket
-// would copy every byte once more on its way to the line buffer).
-// An encrypted connection needs QSslSocket, which buffers what it decrypts; only such a
-// connection pays for that.
+// would copy every byte once more on its way to the line buffer). An encrypted connection
+// needs QSslSocket, which buffers what it decrypts; only such a connection pays for that.
 void CNewsConnection::MakeSocket() {
     if (Encrypted()) {
         auto* socket = new QSslSocket(nullptr);
@@ -181,7 +180,7 @@ void CNewsConnection::SendStartTls() {
         return;
     }
     m_pSocket->write(kCommand.data(), static_cast<qint64>(kCommand.size()));
-    m_pSocket->flush();
+    Flush();
 }
 
 // An asynchronous socket is never deleted synchronously: this may run inside a chain of
@@ -192,7 +191,10 @@ void CNewsConnection::ReleaseSocket() {
     QAbstractSocket* socket = m_pSocket;
     m_pSocket = nullptr;
     socket->disconnect(this);
-    socket->abort();
+    if (Encrypted())
+        static_cast<QSslSocket*>(socket)->abort();
+    else
+        socket->abort();
     // The blocking mode connects no signals, so its socket can go at once.
     if (m_bBlocking)
         delete socket;
@@ -228,7 +230,7 @@ void CNewsConnection::SendQuit() {
     if (m_bBlocking)
         m_pSocket->waitForBytesWritten(std::min(m_nTimeout, kQuitWriteMs));
     else
-        m_pSocket->flush();
+        Flush();
 }
 
 void CNewsConnection::SendLine(std::string_view line) {
@@ -249,7 +251,7 @@ void CNewsConnection::SendLine(std::string_view line) {
     // Qt keeps whatever the kernel does not take at once and sends it from the event
     // loop, so a short send never loses the rest of the line.
     qint64 written = m_pSocket->write(data.data(), static_cast<qint64>(data.size()));
-    m_pSocket->flush();
+    Flush();
     if (written != static_cast<qint64>(data.size()) ||
         m_pSocket->state() != QAbstractSocket::ConnectedState)
         Fail("cannot send to " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
@@ -280,8 +282,20 @@ bool CNewsConnection::ReadAvailable() {
     return true;
 }
 
+// QSslSocket hides, rather than overrides, flush, abort and setSocketOption of QAbstractSocket:
+// called through the base class they act on a socket engine it does not have, and do nothing.
+void CNewsConnection::Flush() {
+    if (Encrypted())
+        TlsSocket()->flush();
+    else
+        m_pSocket->flush();
+}
+
 void CNewsConnection::TuneSocket() {
-    m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (Encrypted())
+        TlsSocket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    else
+        m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     RearmQuickAck();
 }
 
@@ -732,8 +746,17 @@ void CNewsConnection::SecureBlocking() {
     QSslSocket* socket = TlsSocket();
     m_ePhase = Phase::Securing;
     socket->startClientEncryption();
-    if (!socket->waitForEncrypted(m_nTimeout)) {
+    // Waited for in slices, like a reply, so that a Cancel acts while the server stalls.
+    const QDeadlineTimer deadline(m_nTimeout);
+    while (!socket->waitForEncrypted(
+        static_cast<int>(m_stopCheck ? std::min<qint64>(deadline.remainingTime(), kStopCheckMs)
+                                     : deadline.remainingTime()))) {
         const bool timedOut = socket->error() == QAbstractSocket::SocketTimeoutError;
+        if (timedOut && !deadline.hasExpired()) {
+            if (m_stopCheck && m_stopCheck())
+                throw CUserCancelException();
+            continue;
+        }
         const std::string message =
             ServerMessage(ids::kTlsFailed, m_strServer,
                           timedOut ? CStringTable::Load(ids::kHandshakeTimedOut) : TlsError());

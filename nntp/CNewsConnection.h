@@ -140,6 +140,7 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void Reset();
     bool ReadAvailable();
     void SendQuit();
+    void Flush();
     void TuneSocket();
     void RearmQuickAck();
 

@@ -325,4 +325,16 @@ TEST_F(TlsConnectionTest, StalledHandshakeEndsAtTheServersTimeout) {
     EXPECT_THAT(m_reports.messages[1], HasSubstr("in time"));
 }
 
+// The group-list download's Cancel acts during a stalled handshake too.
+TEST_F(TlsConnectionTest, StopCheckEndsAStalledHandshake) {
+    ScriptedServer server({Script().Pause(3000)});
+    UseServer(server, 1, 10000);
+    CNewsConnection connection(kServer, m_profile);
+    QElapsedTimer clock;
+    clock.start();
+    connection.SetStopCheck([&] { return clock.elapsed() > 300; });
+    EXPECT_THROW(connection.Connect(), CUserCancelException);
+    EXPECT_LT(clock.elapsed(), 1500);
+}
+
 } // namespace
