@@ -7,6 +7,7 @@
 
 #include "NntpTestSupport.h"
 #include "TlsTestSupport.h"
+#include "nntp/CCertificatePrompt.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/ConnectionErrors.h"
 #include "support/ScriptedServer.h"
@@ -335,6 +336,37 @@ TEST_F(TlsConnectionTest, StopCheckEndsAStalledHandshake) {
     connection.SetStopCheck([&] { return clock.elapsed() > 300; });
     EXPECT_THROW(connection.Connect(), CUserCancelException);
     EXPECT_LT(clock.elapsed(), 1500);
+}
+
+// The owner's rights hold over TLS: it may delete the connection from inside a line, and the
+// user may stop the run (which closes the connection) while the question is open.
+TEST_F(TlsConnectionTest, OwnerMayDeleteOrCloseTheConnectionOverTls) {
+    ScriptedServer server({LoginAndList(), LoginAndList()}, Certificates().Identity("self"));
+    UseServer(server, 1);
+    Pin(Certificates().Fingerprint("self"));
+    auto connection = std::make_unique<CNewsConnection>(kServer, m_profile, &m_owner);
+    m_owner.onLine = [&](std::string_view) {
+        connection.reset();
+        return false;
+    };
+    connection->Start();
+    ASSERT_TRUE(PumpUntil([&] { return connection == nullptr; }, 5000));
+    PumpFor(50);
+    EXPECT_THAT(m_owner.lines, ElementsAre("200 ready"));
+
+    Pin("");
+    m_owner.lines.clear();
+    m_owner.onLine = nullptr;
+    connection = std::make_unique<CNewsConnection>(kServer, m_profile, &m_owner);
+    CCertificatePrompt::Install([&](const CertificateDetails&) {
+        connection->Close();
+        return true;
+    });
+    connection->Start();
+    ASSERT_TRUE(PumpUntil([&] { return Pinned() != ""; }, 5000));
+    PumpFor(100);
+    EXPECT_THAT(m_owner.lines, IsEmpty());
+    EXPECT_THAT(m_owner.errors, IsEmpty());
 }
 
 } // namespace
