@@ -214,6 +214,7 @@ void CNewsConnection::Reset() {
     m_buffer.Clear();
     m_strGreeting.clear();
     m_bStartTlsSent = false;
+    m_bUnread = false;
 }
 
 void CNewsConnection::Close() {
@@ -377,7 +378,8 @@ void CNewsConnection::ConnectNextAddress(int lastError) {
     }
     MakeSocket();
     connect(m_pSocket, &QAbstractSocket::connected, this, &CNewsConnection::OnSocketConnected);
-    connect(m_pSocket, &QAbstractSocket::readyRead, this, &CNewsConnection::OnSocketReadyRead);
+    connect(m_pSocket, &QAbstractSocket::readyRead, this,
+            Encrypted() ? &CNewsConnection::OnTlsReadyRead : &CNewsConnection::OnSocketReadyRead);
     connect(m_pSocket, &QAbstractSocket::errorOccurred, this, &CNewsConnection::OnSocketError);
     if (Encrypted())
         connect(TlsSocket(), &QSslSocket::encrypted, this, &CNewsConnection::OnSocketEncrypted);
@@ -444,6 +446,18 @@ void CNewsConnection::NegotiateStartTls() {
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
+    GatherBytes();
+    m_pump.start();
+}
+
+// QSslSocket announces what it decrypts in pieces of a few kilobytes, many in one go: they are
+// taken together, once per turn of the event loop.
+void CNewsConnection::OnTlsReadyRead() {
+    m_bUnread = true;
+    m_pump.start();
+}
+
+void CNewsConnection::GatherBytes() {
     const std::size_t linesBefore = m_buffer.LinesSeen();
     const bool midLine = m_buffer.UnendedBytes() > 0;
     if (!ReadAvailable() && m_nPendingError == 0)
@@ -453,7 +467,6 @@ void CNewsConnection::OnSocketReadyRead() {
     if (!midLine || m_buffer.LinesSeen() != linesBefore)
         m_lineStarted.start();
     ArmTimer();
-    m_pump.start();
 }
 
 void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
@@ -463,6 +476,15 @@ void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
 }
 
 void CNewsConnection::Pump() {
+    if (m_bUnread) {
+        m_bUnread = false;
+        GatherBytes();
+        // What one read does not take waits in the socket's own buffer, unannounced.
+        if (m_pSocket && m_pSocket->bytesAvailable() > 0) {
+            m_bUnread = true;
+            m_pump.start();
+        }
+    }
     switch (m_ePhase) {
     case Phase::Connected:
         DeliverLines();

@@ -101,6 +101,9 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void ConnectNextAddress(int lastError);
     void OnSocketConnected();
     void OnSocketReadyRead();
+    void OnTlsReadyRead();
+    // Takes what the socket holds into the line buffer and restarts the time limit.
+    void GatherBytes();
     void OnSocketError(QAbstractSocket::SocketError error);
     void OnSocketEncrypted();
     void NegotiateStartTls();
@@ -159,6 +162,8 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     // command has gone out.
     std::string m_strGreeting;
     bool m_bStartTlsSent = false;
+    // Decrypted bytes were announced and are still to be taken.
+    bool m_bUnread = false;
 
     QList<QHostAddress> m_addresses;
     qsizetype m_nNextAddress = 0;
