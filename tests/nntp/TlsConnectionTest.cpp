@@ -1,5 +1,7 @@
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 
 #include <gmock/gmock.h>

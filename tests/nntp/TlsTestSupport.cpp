@@ -1,12 +1,9 @@
 #include "TlsTestSupport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QSslCertificate>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "nntp/CCertificatePrompt.h"
