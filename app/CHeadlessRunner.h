@@ -48,6 +48,9 @@ class CHeadlessRunner : public IRunHost {
     // True once a stop was requested; the group-list download takes it as its Cancel.
     bool StopRequested() const;
 
+    // A line among the log list's, from outside the run (the connections' messages).
+    void AddLogLine(const std::string& text) { m_logList.AddLine(text); }
+
     bool LogonPrompt(const std::string& server) override;
     void PostCommand(unsigned id) override;
     void SaveSettings() override;

@@ -12,6 +12,7 @@
 #include "app/CRunLock.h"
 #include "app/CommandLine.h"
 #include "mainwnd/WindowMain.h"
+#include "nntp/CCertificatePrompt.h"
 #include "nntp/CGroupListHost.h"
 #include "nntp/CNewsConnection.h"
 #include "platform/CStringTable.h"
@@ -40,11 +41,16 @@ int RunHeadless(const CMainCommandLineInfo& commandLine, CMainApp& app, CGroupLi
         return std::make_unique<CConsoleGroupProgress>(
             std::cerr, terminal, server, [&runner] { return runner.StopRequested(); });
     });
+    // No question can be asked here: a certificate that fails verification is refused, and
+    // the message, printed with the log lines, says how to trust it.
+    CCertificatePrompt::InstallReporter(
+        [&runner](const std::string& message) { runner.AddLogLine(message); });
     app.SetInteractive(false);
     app.InitInstance(commandLine.m_nDebugLevel);
     int status = runner.Run(commandLine.m_bCatchUp ? 1 : 0);
     if (!app.ExitInstance() && status == CHeadlessRunner::kComplete)
         status = CHeadlessRunner::kSaveFailed;
+    CCertificatePrompt::InstallReporter(nullptr);
     return status;
 }
 

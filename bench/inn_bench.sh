@@ -3,7 +3,10 @@
 # uuencoded or yEnc corpus (parts of about 5,000 lines) is posted to one group, then fetched by
 #   1. bench/raw_nntp_client (GROUP, then HEAD and BODY per article, data discarded): the
 #      server's raw transfer rate, measured before and after the extraction;
-#   2. gleanwick -headless extracting the same group (every file checked against its original).
+#   2. gleanwick -headless extracting the same group (every file checked against its original);
+#   3. the raw client and the extraction over TLS from the first byte, from a second reader
+#      daemon (nnrpd -S) with a self-signed certificate that the program trusts by its
+#      fingerprint.
 # Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both,
 # and the ratio of the extraction's rate to the raw one: the raw client times itself from its
 # connect to its QUIT, and the extraction is timed both over the same stretch (from its
@@ -58,7 +61,8 @@ trap 'exit 130' INT TERM
 mkdir -p "$WORK/orig" "$WORK/articles" "$WORK/parts"
 
 echo "== building the raw client"
-g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nntp_client.cpp" ||
+g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nntp_client.cpp" \
+    -lssl -lcrypto ||
     die "cannot build the raw client"
 
 # Runs a command, its output to FILE, and prints "status wall user system maxrss_kb".
@@ -124,6 +128,25 @@ if [[ $BENCH_RT == 1 ]]; then
     # The open reader daemon; the process serving each connection inherits the policy.
     chrt -f -p 10 "${INN_PIDS[1]}" || die "cannot give the reader daemon SCHED_FIFO"
 fi
+# The TLS reader: inn.conf names its certificate, so it gets a copy of its own.
+(cd "$WORK" && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
+    -keyout tls.key -out tls.pem -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1) >/dev/null 2>&1 || die "openssl could not make a certificate"
+[[ $(id -u) -eq 0 ]] && chown news:news "$WORK/tls.key" "$WORK/tls.pem"
+chmod 600 "$WORK/tls.key"
+TLS_FINGERPRINT=$(openssl x509 -in "$WORK/tls.pem" -noout -fingerprint -sha256 | sed 's/.*=//')
+sed "/^pathetc:/a tlscertfile: $WORK/tls.pem\ntlskeyfile: $WORK/tls.key" "$INNCONF" \
+    >"$INN_DIR/etc/inn-tls.conf"
+TLS_PORT=$(inn_free_port)
+INNCONF=$INN_DIR/etc/inn-tls.conf "${RT[@]}" "$INN_BIN/nnrpd" -D -f -n -4 "$INN_HOST" \
+    -p "$TLS_PORT" -c "$INN_DIR/etc/readers-open.conf" -S >"$INN_DIR/log/nnrpd-tls.out" 2>&1 &
+INN_PIDS+=($!)
+for ((i = 0; i < 100; i++)); do
+    openssl s_client -connect "$INN_HOST:$TLS_PORT" -brief </dev/null >/dev/null 2>&1 && break
+    sleep 0.1
+done
+((i < 100)) || die "the TLS reader daemon did not start"
+
 count=$(python3 "$ROOT/tests/e2e/nntp_probe.py" "$INN_READ_PORT" group "$GROUP" | cut -d' ' -f3)
 [[ $count -eq ${#articles[@]} ]] || die "the server holds $count of ${#articles[@]} articles"
 
@@ -151,24 +174,30 @@ stamped_span() { # FILE FIRST LAST
         END { if (start == "" || end == "") exit 1; printf "%.3f\n", end - start }' "$1"
 }
 
-gw_run() { # ROUND
-    local home=$WORK/home fifo=$WORK/gw.fifo stamper
+gw_run() { # ROUND [tls]
+    local home=$WORK/home fifo=$WORK/gw.fifo stamper out=$WORK/gw${2:-}$1.out port=$INN_READ_PORT
+    local GW_SERVER_ROWS=("${GW_SERVER_ROWS[@]}") # BENCH_DEPTH's
+    if [[ ${2:-} == tls ]]; then
+        port=$TLS_PORT
+        GW_SERVER_ROWS+=('"Encryption"=dword:00000001'
+            "\"Certificate Fingerprint\"=\"$TLS_FINGERPRINT\"")
+    fi
     rm -rf "$home" "$fifo"
-    gw_home "$home" "$INN_READ_PORT"
+    gw_home "$home" "$port"
     gw_newsrc "$home" "$GROUP: 0"
     mkfifo "$fifo"
-    stamp_lines "$fifo" "$WORK/gw$1.out" &
+    stamp_lines "$fifo" "$out" &
     stamper=$!
     read -r gw_status gw_wall gw_user gw_sys gw_rss < <(
         GLEANWICK_HOME=$home QT_QPA_PLATFORM=offscreen \
             measure "$fifo" "$GW_BINARY" -headless)
     wait "$stamper"
-    [[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$WORK/gw$1.out")"
+    [[ $gw_status -eq 0 ]] || die "gleanwick failed ($gw_status): $(tail -n 5 "$out")"
     for ((f = 1; f <= BENCH_FILES; f++)); do
         cmp -s "$WORK/orig/bench$f.bin" "$home/Decodes/bench$f.bin" ||
             die "bench$f.bin was not decoded correctly"
     done
-    gw_span=$(stamped_span "$WORK/gw$1.out" "Connecting to" "Extract Complete") ||
+    gw_span=$(stamped_span "$out" "Connecting to" "Extract Complete") ||
         die "gleanwick printed no start or end line"
 }
 
@@ -206,7 +235,7 @@ traced_run() { # ROUND MODE (headless or window)
 less_than() { # A B: true when B is empty or A < B
     awk -v a="$1" -v b="$2" 'BEGIN { exit !(b == "" || a + 0 < b + 0) }'
 }
-raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0
+raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0 tls_best_span="" tls_rss_max=0 rawtls_best=""
 for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
     read -r status wall user sys rss < <(raw_run "$WORK/raw$round.out")
     [[ $status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw$round.out")"
@@ -221,8 +250,24 @@ for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
     if less_than "$gw_wall" "$gw_best_wall"; then
         gw_best_wall=$gw_wall gw_user_best=$gw_user gw_sys_best=$gw_sys
     fi
-    less_than "$gw_span" "$gw_best_span" && gw_best_span=$gw_span
+    if less_than "$gw_span" "$gw_best_span"; then
+        gw_best_span=$gw_span gw_span_user=$gw_user gw_span_sys=$gw_sys
+    fi
     ((gw_rss > gw_rss_max)) && gw_rss_max=$gw_rss
+    read -r status wall user sys rss < <(measure "$WORK/rawtls$round.out" "$WORK/raw_nntp_client" \
+        --tls "$INN_HOST" "$TLS_PORT" "$GROUP")
+    [[ $status -eq 0 ]] || die "raw client over TLS failed: $(cat "$WORK/rawtls$round.out")"
+    seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$WORK/rawtls$round.out")
+    echo "== raw client over TLS: $seconds s"
+    if less_than "$seconds" "$rawtls_best"; then
+        rawtls_best=$seconds rawtls_user=$user rawtls_sys=$sys
+    fi
+    gw_run "$round" tls
+    echo "== gleanwick over TLS:  $gw_wall s whole run, $gw_span s from connecting to Extract Complete"
+    if less_than "$gw_span" "$tls_best_span"; then
+        tls_best_span=$gw_span tls_user=$gw_user tls_sys=$gw_sys
+    fi
+    ((gw_rss > tls_rss_max)) && tls_rss_max=$gw_rss
 done
 bytes=$(sed -n 's/.*bytes=\([0-9]*\).*/\1/p' "$raw_out")
 
@@ -262,6 +307,19 @@ awk -v bytes="$bytes" -v n="$count" \
     printf "%-34s %9.1f %11.1f %11.1f\n", "gleanwick (whole process)", bytes / 1e6 / gs, n / gs, n / gs
     printf "extraction rate / raw rate: %.0f%% from connecting to complete, %.0f%% for the whole process\n", 100 * rs / gspan, 100 * rs / gs
     printf "(target at least 80%%); gleanwick peak RSS target: under 50 MB\n"
+}'
+awk -v bytes="$bytes" -v n="$count" -v ps="$gw_best_span" -v pu="$gw_span_user" \
+    -v psys="$gw_span_sys" -v ts="$tls_best_span" -v tu="$tls_user" -v tsys="$tls_sys" \
+    -v tr="$tls_rss_max" -v rs="$raw_best" -v ru="$raw_user" -v rsys="$raw_sys" \
+    -v xs="$rawtls_best" -v xu="$rawtls_user" -v xsys="$rawtls_sys" 'BEGIN {
+    printf "\n%-34s %9s %11s %9s %12s\n", "plain NNTP and NNTP over TLS", "MB/s", "articles/s", "CPU s", "peak RSS MB"
+    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, plain", bytes / 1e6 / rs, n / rs, ru + rsys
+    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, TLS", bytes / 1e6 / xs, n / xs, xu + xsys
+    printf "%-34s %9.1f %11.1f %9.2f\n", "gleanwick, plain", bytes / 1e6 / ps, n / ps, pu + psys
+    printf "%-34s %9.1f %11.1f %9.2f %12.1f\n", "gleanwick, TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tr / 1024
+    printf "(gleanwick: connecting to complete; CPU s: the whole process)\n"
+    printf "gleanwick TLS rate / plain rate: %.0f%% (target at least 75%%); raw client: %.0f%%\n", 100 * ps / ts, 100 * rs / xs
+    printf "gleanwick TLS rate / raw client TLS rate: %.0f%%\n", 100 * xs / ts
 }'
 awk -v bytes="$bytes" -v hs="$best_headless" -v ws="$best_window" -v hr="$headless_rss_max" \
     -v wr="$window_rss_max" -v start="$start_s" 'BEGIN {

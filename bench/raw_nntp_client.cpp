@@ -2,7 +2,10 @@
 // extraction sends, one command at a time, with every received byte discarded. The figure
 // it prints is the ceiling that a full extraction run can be compared against.
 //
-//   raw_nntp_client HOST PORT GROUP [USER PASSWORD]
+//   raw_nntp_client [--tls] HOST PORT GROUP [USER PASSWORD]
+//
+// --tls speaks TLS from the first byte (OpenSSL, the certificate not checked: a yardstick,
+// not a client to trust).
 //
 // RAW_DEPTH=N keeps up to N commands in flight the way the run's pipeline does: the HEADs of
 // the range sent ahead, each BODY sent once its HEAD's reply is in. RAW_HEADS_ONLY=1 asks for
@@ -13,6 +16,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -37,7 +41,7 @@ constexpr size_t kBufferSize = 256 * 1024;
 // One connection with a receive buffer; lines are handed out without their CR LF.
 class RawConnection {
   public:
-    RawConnection(const char* host, const char* port) {
+    RawConnection(const char* host, const char* port, bool tls) {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
@@ -54,8 +58,16 @@ class RawConnection {
         setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
         SetFlag(TCP_NODELAY);
         m_buffer.resize(kBufferSize);
+        if (tls)
+            StartTls();
     }
-    ~RawConnection() { close(m_fd); }
+    ~RawConnection() {
+        if (m_ssl != nullptr)
+            SSL_free(m_ssl);
+        if (m_context != nullptr)
+            SSL_CTX_free(m_context);
+        close(m_fd);
+    }
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
@@ -63,7 +75,10 @@ class RawConnection {
         const std::string line = text + "\r\n";
         size_t sent = 0;
         while (sent < line.size()) {
-            const ssize_t n = send(m_fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+            const ssize_t n =
+                m_ssl != nullptr
+                    ? SSL_write(m_ssl, line.data() + sent, static_cast<int>(line.size() - sent))
+                    : send(m_fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
             if (n <= 0)
                 throw std::runtime_error("send failed");
             sent += static_cast<size_t>(n);
@@ -87,6 +102,13 @@ class RawConnection {
     uint64_t BytesReceived() const { return m_received; }
 
   private:
+    void StartTls() {
+        m_context = SSL_CTX_new(TLS_client_method());
+        m_ssl = m_context != nullptr ? SSL_new(m_context) : nullptr;
+        if (m_ssl == nullptr || SSL_set_fd(m_ssl, m_fd) != 1 || SSL_connect(m_ssl) != 1)
+            throw std::runtime_error("TLS handshake failed");
+    }
+
     void SetFlag(int option) {
         const int one = 1;
         setsockopt(m_fd, IPPROTO_TCP, option, &one, sizeof one);
@@ -100,7 +122,10 @@ class RawConnection {
         }
         if (m_end == m_buffer.size())
             m_buffer.resize(m_buffer.size() * 2); // a line longer than the buffer
-        const ssize_t n = recv(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end, 0);
+        const size_t room = m_buffer.size() - m_end;
+        const ssize_t n = m_ssl != nullptr
+                              ? SSL_read(m_ssl, m_buffer.data() + m_end, static_cast<int>(room))
+                              : recv(m_fd, m_buffer.data() + m_end, room, 0);
         if (n <= 0)
             throw std::runtime_error(n == 0 ? "connection closed" : "receive failed or timed out");
         m_end += static_cast<size_t>(n);
@@ -110,6 +135,8 @@ class RawConnection {
     }
 
     int m_fd = -1;
+    SSL_CTX* m_context = nullptr;
+    SSL* m_ssl = nullptr;
     std::vector<char> m_buffer;
     size_t m_begin = 0;
     size_t m_end = 0;
@@ -170,13 +197,18 @@ void Login(RawConnection& connection, int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool tls = argc > 1 && std::strcmp(argv[1], "--tls") == 0;
+    if (tls) {
+        --argc;
+        ++argv;
+    }
     if (argc != 4 && argc != 6) {
-        std::fprintf(stderr, "usage: %s HOST PORT GROUP [USER PASSWORD]\n", argv[0]);
+        std::fprintf(stderr, "usage: raw_nntp_client [--tls] HOST PORT GROUP [USER PASSWORD]\n");
         return 2;
     }
     try {
         const auto start = std::chrono::steady_clock::now();
-        RawConnection connection(argv[1], argv[2]);
+        RawConnection connection(argv[1], argv[2], tls);
         if (ReplyCode(connection.ReadLine()) / 100 != 2)
             throw std::runtime_error("no greeting");
         Login(connection, argc, argv);

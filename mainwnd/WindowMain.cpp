@@ -13,12 +13,15 @@
 #include "app/CommandLine.h"
 #include "app/gui/CUpdateCheck.h"
 #include "mainwnd/CMainFrame.h"
+#include "mainwnd/COutputList.h"
 #include "mainwnd/CSingleInstance.h"
 #include "mainwnd/CSplashWindow.h"
 #include "mainwnd/ScreenVideoCaps.h"
+#include "nntp/CCertificatePrompt.h"
 #include "nntp/CGroupListHost.h"
 #include "nntp/CLogonPrompt.h"
 #include "nntp/CNewsConnection.h"
+#include "nntp/gui/CCertificateDialog.h"
 #include "nntp/gui/CLogonDialog.h"
 #include "platform/CStringTable.h"
 #include "platform/StringIds.h"
@@ -73,6 +76,11 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv,
         [&frame](std::string& account, std::string& password, const std::string& server) {
             return CLogonDialog::Ask(account, password, server, frame.get());
         });
+    CCertificatePrompt::Install([&frame](const CertificateDetails& details) {
+        return CCertificateDialog::Ask(details, frame.get());
+    });
+    CCertificatePrompt::InstallReporter(
+        [&frame](const std::string& message) { frame->GetLogList()->AddLine(message); });
     CGroupListHost listHost(app.Profile());
     listHost.SetProgressFactory([&frame](const std::string& server) {
         return std::make_unique<CGroupDownloadDlg>(server, frame.get());
@@ -95,6 +103,8 @@ int RunWindow(const CMainCommandLineInfo& commandLine, int& argc, char** argv,
     frame.reset();
     app.SetProblemReporter(ShowError);
     CLogonPrompt::Install(nullptr);
+    CCertificatePrompt::Install(nullptr);
+    CCertificatePrompt::InstallReporter(nullptr);
     const bool saved = app.ExitInstance();
     app.SetGroupListHost(nullptr);
     if (loopStatus != 0)

@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QNetworkProxy>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #include <algorithm>
 #include <cctype>
@@ -15,12 +17,15 @@
 #endif
 
 #include "engine/CSocketOwnerWnd.h"
+#include "nntp/CCertificateCheck.h"
+#include "nntp/CCertificatePrompt.h"
 #include "nntp/CLogonPrompt.h"
 #include "nntp/WinsockErrors.h"
 #include "platform/CProfile.h"
+#include "platform/CStringTable.h"
 #include "platform/ConnectionErrors.h"
 #include "platform/Diagnostics.h"
-#include "servers/CServerRecord.h"
+#include "platform/StringIds.h"
 
 namespace {
 
@@ -40,6 +45,13 @@ constexpr qint64 kStopCheckMs = 200;
 // else, including names that merely begin with a digit, is looked up by name.
 bool ParseLiteralAddress(const std::string& server, QHostAddress& address) {
     return address.setAddress(QString::fromStdString(server));
+}
+
+// A message of the string table with "%1" the server and "%2" the detail.
+std::string ServerMessage(unsigned id, const std::string& server, std::string_view detail) {
+    return QString::fromStdString(CStringTable::Load(id))
+        .arg(QString::fromStdString(server), QString::fromUtf8(detail.data(), detail.size()))
+        .toStdString();
 }
 
 } // namespace
@@ -94,11 +106,81 @@ std::string CNewsConnection::TraceText(std::string_view line) {
 // Shared
 
 // A plain QAbstractSocket of the TCP type keeps no read buffer of its own (a QTcpSocket
-// would copy every byte once more on its way to the line buffer).
+// would copy every byte once more on its way to the line buffer). An encrypted connection
+// needs QSslSocket, which buffers what it decrypts; only such a connection pays for that.
 void CNewsConnection::MakeSocket() {
-    m_pSocket = new QAbstractSocket(QAbstractSocket::TcpSocket, nullptr);
+    if (Encrypted()) {
+        auto* socket = new QSslSocket(nullptr);
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setProtocol(QSsl::TlsV1_2OrLater);
+        // The handshake only gathers what is wrong with the certificate; AcceptCertificate
+        // judges it afterwards, so that the findings can be reported or put to the user
+        // before anything is sent.
+        config.setPeerVerifyMode(QSslSocket::QueryPeer);
+        socket->setSslConfiguration(config);
+        // Checked against the certificate, and sent as the server name unless it is an
+        // address.
+        socket->setPeerVerifyName(QString::fromStdString(m_strServer));
+        m_pSocket = socket;
+    } else {
+        m_pSocket = new QAbstractSocket(QAbstractSocket::TcpSocket, nullptr);
+    }
     m_pSocket->setProxy(QNetworkProxy::NoProxy);
     m_nPendingError = 0;
+}
+
+QSslSocket* CNewsConnection::TlsSocket() const {
+    return static_cast<QSslSocket*>(m_pSocket);
+}
+
+std::string CNewsConnection::TlsError() const {
+    return m_pSocket ? m_pSocket->errorString().toStdString() : std::string();
+}
+
+void CNewsConnection::BeginHandshake() {
+    m_ePhase = Phase::Securing;
+    TlsSocket()->startClientEncryption();
+    ArmTimer();
+}
+
+bool CNewsConnection::AcceptCertificate() const {
+    CServerRecord record = Record();
+    const QSslSocket* socket = TlsSocket();
+    const CCertificateCheck check(m_strServer, socket->peerCertificate(),
+                                  socket->sslHandshakeErrors(), record.GetVerifyCertificate(),
+                                  record.GetCertificateFingerprint());
+    switch (check.Decide()) {
+    case CCertificateCheck::Verdict::Accepted:
+        return true;
+    case CCertificateCheck::Verdict::Unverified:
+        break;
+    case CCertificateCheck::Verdict::Changed:
+    case CCertificateCheck::Verdict::Missing:
+        CCertificatePrompt::Report(check.RefusalMessage(false));
+        return false;
+    }
+    if (!CCertificatePrompt::CanAsk()) {
+        CCertificatePrompt::Report(check.RefusalMessage(true));
+        return false;
+    }
+    if (!CCertificatePrompt::Ask(check.Details())) {
+        CCertificatePrompt::Report(check.RefusalMessage(false));
+        return false;
+    }
+    record.WriteCertificateFingerprint(check.Fingerprint());
+    CCertificatePrompt::Report(check.TrustedMessage());
+    return true;
+}
+
+void CNewsConnection::SendStartTls() {
+    constexpr std::string_view kCommand = "STARTTLS\r\n";
+    DebugTrace(3, "%s\n", "STARTTLS");
+    if (m_bBlocking) {
+        WriteBlocking(std::string(kCommand));
+        return;
+    }
+    m_pSocket->write(kCommand.data(), static_cast<qint64>(kCommand.size()));
+    Flush();
 }
 
 // An asynchronous socket is never deleted synchronously: this may run inside a chain of
@@ -109,7 +191,10 @@ void CNewsConnection::ReleaseSocket() {
     QAbstractSocket* socket = m_pSocket;
     m_pSocket = nullptr;
     socket->disconnect(this);
-    socket->abort();
+    if (Encrypted())
+        static_cast<QSslSocket*>(socket)->abort();
+    else
+        socket->abort();
     // The blocking mode connects no signals, so its socket can go at once.
     if (m_bBlocking)
         delete socket;
@@ -127,6 +212,9 @@ void CNewsConnection::Reset() {
     m_pump.stop();
     m_nPendingError = 0;
     m_buffer.Clear();
+    m_strGreeting.clear();
+    m_bStartTlsSent = false;
+    m_bUnread = false;
 }
 
 void CNewsConnection::Close() {
@@ -143,7 +231,7 @@ void CNewsConnection::SendQuit() {
     if (m_bBlocking)
         m_pSocket->waitForBytesWritten(std::min(m_nTimeout, kQuitWriteMs));
     else
-        m_pSocket->flush();
+        Flush();
 }
 
 void CNewsConnection::SendLine(std::string_view line) {
@@ -164,7 +252,7 @@ void CNewsConnection::SendLine(std::string_view line) {
     // Qt keeps whatever the kernel does not take at once and sends it from the event
     // loop, so a short send never loses the rest of the line.
     qint64 written = m_pSocket->write(data.data(), static_cast<qint64>(data.size()));
-    m_pSocket->flush();
+    Flush();
     if (written != static_cast<qint64>(data.size()) ||
         m_pSocket->state() != QAbstractSocket::ConnectedState)
         Fail("cannot send to " + m_strServer, WinsockErrors::FromSocketError(m_pSocket->error()));
@@ -195,8 +283,20 @@ bool CNewsConnection::ReadAvailable() {
     return true;
 }
 
+// QSslSocket hides, rather than overrides, flush, abort and setSocketOption of QAbstractSocket:
+// called through the base class they act on a socket engine it does not have, and do nothing.
+void CNewsConnection::Flush() {
+    if (Encrypted())
+        TlsSocket()->flush();
+    else
+        m_pSocket->flush();
+}
+
 void CNewsConnection::TuneSocket() {
-    m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (Encrypted())
+        TlsSocket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    else
+        m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     RearmQuickAck();
 }
 
@@ -229,6 +329,7 @@ void CNewsConnection::Start() {
         Fail("no server name", WinsockErrors::kHostNotFound);
     m_bBlocking = false;
     m_nTimeout = ReadTimeout();
+    m_eEncryption = Record().GetEncryption();
     m_ePhase = Phase::LookingUp;
     const unsigned generation = m_nGeneration;
     QHostAddress literal;
@@ -277,22 +378,86 @@ void CNewsConnection::ConnectNextAddress(int lastError) {
     }
     MakeSocket();
     connect(m_pSocket, &QAbstractSocket::connected, this, &CNewsConnection::OnSocketConnected);
-    connect(m_pSocket, &QAbstractSocket::readyRead, this, &CNewsConnection::OnSocketReadyRead);
+    connect(m_pSocket, &QAbstractSocket::readyRead, this,
+            Encrypted() ? &CNewsConnection::OnTlsReadyRead : &CNewsConnection::OnSocketReadyRead);
     connect(m_pSocket, &QAbstractSocket::errorOccurred, this, &CNewsConnection::OnSocketError);
+    if (Encrypted())
+        connect(TlsSocket(), &QSslSocket::encrypted, this, &CNewsConnection::OnSocketEncrypted);
     ArmTimer();
     m_pSocket->connectToHost(m_addresses[m_nNextAddress++], m_nPort);
 }
 
 void CNewsConnection::OnSocketConnected() {
-    m_ePhase = Phase::Connected;
     m_buffer.Clear();
     TuneSocket();
+    switch (m_eEncryption) {
+    case CServerRecord::Encryption::None:
+        m_ePhase = Phase::Connected;
+        break;
+    case CServerRecord::Encryption::Implicit:
+        BeginHandshake();
+        break;
+    case CServerRecord::Encryption::StartTls:
+        m_ePhase = Phase::Negotiating;
+        break;
+    }
     ArmTimer();
+}
+
+void CNewsConnection::OnSocketEncrypted() {
+    m_ePhase = Phase::Verifying;
+    m_pump.start();
+}
+
+// Before the owner hears of the server: the greeting is read and held back, STARTTLS sent,
+// and on its 382 the handshake begins. Any other answer ends the connection.
+void CNewsConnection::NegotiateStartTls() {
+    std::string_view line;
+    while (m_buffer.NextLine(line)) {
+        if (g_nDebugLevel >= 5)
+            DebugTrace(5, "%s\n", std::string(line).c_str());
+        const int code = ParseCode(line);
+        if (!m_bStartTlsSent) {
+            if (code != 200 && code != 201)
+                return FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer, line),
+                                    CSocketOwnerWnd::kSocketNotification, WinsockErrors::kAborted);
+            m_strGreeting = line;
+            m_bStartTlsSent = true;
+            SendStartTls();
+            continue;
+        }
+        if (code != 382)
+            return FailSecuring(ServerMessage(ids::kStartTlsRefused, m_strServer, line),
+                                CSocketOwnerWnd::kSocketNotification, WinsockErrors::kAborted);
+        // Bytes after the 382 came in clear text, where nothing may be slipped in.
+        if (m_buffer.Pending() > 0)
+            return FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer,
+                                              CStringTable::Load(ids::kOutOfTurnAroundStartTls)),
+                                CSocketOwnerWnd::kSocketNotification, WinsockErrors::kAborted);
+        m_buffer.Clear();
+        BeginHandshake();
+        return;
+    }
+    if (m_nPendingError != 0)
+        FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer, TlsError()),
+                     CSocketOwnerWnd::kSocketNotification, m_nPendingError);
 }
 
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
+    GatherBytes();
+    m_pump.start();
+}
+
+// QSslSocket announces what it decrypts in pieces of a few kilobytes, many in one go: they are
+// taken together, once per turn of the event loop.
+void CNewsConnection::OnTlsReadyRead() {
+    m_bUnread = true;
+    m_pump.start();
+}
+
+void CNewsConnection::GatherBytes() {
     const std::size_t linesBefore = m_buffer.LinesSeen();
     const bool midLine = m_buffer.UnendedBytes() > 0;
     if (!ReadAvailable() && m_nPendingError == 0)
@@ -302,7 +467,6 @@ void CNewsConnection::OnSocketReadyRead() {
     if (!midLine || m_buffer.LinesSeen() != linesBefore)
         m_lineStarted.start();
     ArmTimer();
-    m_pump.start();
 }
 
 void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
@@ -312,12 +476,82 @@ void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
 }
 
 void CNewsConnection::Pump() {
-    if (m_ePhase == Phase::Connecting && m_nPendingError != 0) {
-        ConnectNextAddress(m_nPendingError);
+    if (m_bUnread) {
+        m_bUnread = false;
+        GatherBytes();
+        // What one read does not take waits in the socket's own buffer, unannounced.
+        if (m_pSocket && m_pSocket->bytesAvailable() > 0) {
+            m_bUnread = true;
+            m_pump.start();
+        }
+    }
+    switch (m_ePhase) {
+    case Phase::Connected:
+        DeliverLines();
+        return;
+    case Phase::Connecting:
+        if (m_nPendingError != 0)
+            ConnectNextAddress(m_nPendingError);
+        return;
+    case Phase::Negotiating:
+        NegotiateStartTls();
+        return;
+    case Phase::Securing:
+        if (m_nPendingError != 0)
+            FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer, TlsError()),
+                         CSocketOwnerWnd::kSocketNotification, m_nPendingError);
+        return;
+    case Phase::Verifying:
+        VerifyAndGoOn();
+        return;
+    case Phase::Closed:
+    case Phase::LookingUp:
+    case Phase::Asking:
         return;
     }
-    if (m_ePhase == Phase::Connected)
-        DeliverLines();
+}
+
+// The certificate is judged from the pump, outside the socket's signals, since the user may
+// be asked about it; lines that arrive meanwhile wait in the buffer.
+void CNewsConnection::VerifyAndGoOn() {
+    m_timer.stop();
+    m_ePhase = Phase::Asking;
+    const std::shared_ptr<bool> alive = m_alive;
+    const unsigned generation = m_nGeneration;
+    const bool accepted = AcceptCertificate();
+    if (!*alive || generation != m_nGeneration)
+        return;
+    if (!accepted) {
+        Reset();
+        ReportError(CSocketOwnerWnd::kSocketNotification, WinsockErrors::kAborted);
+        return;
+    }
+    OnSecured();
+}
+
+// From here on the connection is an ordinary one; a greeting held back by STARTTLS is the
+// owner's first line.
+void CNewsConnection::OnSecured() {
+    if (!m_strGreeting.empty()) {
+        // Nothing may come over the new channel before the client's first command.
+        if (m_buffer.Pending() > 0)
+            return FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer,
+                                              CStringTable::Load(ids::kOutOfTurnAroundStartTls)),
+                                CSocketOwnerWnd::kSocketNotification, WinsockErrors::kAborted);
+        m_strGreeting += "\r\n";
+        m_buffer.Append(m_strGreeting.data(), m_strGreeting.size());
+        m_strGreeting.clear();
+    }
+    m_ePhase = Phase::Connected;
+    ArmTimer();
+    m_pump.start();
+}
+
+// Always the last thing a handler does: the owner may delete the connection.
+void CNewsConnection::FailSecuring(const std::string& message, int notification, int error) {
+    CCertificatePrompt::Report(message);
+    Reset();
+    ReportError(notification, error);
 }
 
 void CNewsConnection::OnTimer() {
@@ -328,6 +562,15 @@ void CNewsConnection::OnTimer() {
         return;
     case Phase::Connecting:
         ConnectNextAddress(WinsockErrors::kTimedOut);
+        return;
+    case Phase::Negotiating:
+    case Phase::Securing:
+    case Phase::Verifying:
+        FailSecuring(ServerMessage(ids::kTlsFailed, m_strServer,
+                                   CStringTable::Load(ids::kHandshakeTimedOut)),
+                     CSocketOwnerWnd::kTimerNotification, CSocketOwnerWnd::kTimeoutError);
+        return;
+    case Phase::Asking:
         return;
     case Phase::Connected:
         // Lines still being handed over mean the server is not the one that is slow.
@@ -432,7 +675,7 @@ void CNewsConnection::ConnectFirstReachable(const QList<QHostAddress>& addresses
         MakeSocket();
         m_pSocket->connectToHost(address, m_nPort);
         if (m_pSocket->waitForConnected(m_nTimeout)) {
-            m_ePhase = Phase::Connected;
+            m_ePhase = Encrypted() ? Phase::Negotiating : Phase::Connected;
             TuneSocket();
             return;
         }
@@ -448,8 +691,11 @@ void CNewsConnection::Connect() {
     QList<QHostAddress> addresses = ResolveBlocking();
     m_nTimeout = ReadTimeout();
     m_nPort = ReadPort();
+    m_eEncryption = Record().GetEncryption();
     ConnectFirstReachable(addresses);
     try {
+        if (m_eEncryption == CServerRecord::Encryption::Implicit)
+            SecureBlocking();
         ConnectAndGreet();
     } catch (...) {
         // Closed without QUIT: the exchange has already gone wrong.
@@ -463,6 +709,8 @@ void CNewsConnection::ConnectAndGreet() {
     int code = ParseCode(greeting);
     if (code != 200 && code != 201)
         Fail(m_strServer + " refused the connection: " + greeting, 0);
+    if (m_eEncryption == CServerRecord::Encryption::StartTls)
+        StartTlsBlocking();
     Login();
     SendLine("MODE READER");
     std::string reply = ReadLine();
@@ -495,6 +743,53 @@ void CNewsConnection::Login() {
     // A new connection with the values just entered; the caller then goes on with its
     // own steps on it.
     Connect();
+}
+
+void CNewsConnection::StartTlsBlocking() {
+    SendStartTls();
+    const std::string reply = ReadLine();
+    if (ParseCode(reply) != 382) {
+        const std::string message = ServerMessage(ids::kStartTlsRefused, m_strServer, reply);
+        CCertificatePrompt::Report(message);
+        Fail(message, WinsockErrors::kAborted);
+    }
+    // Bytes after the 382 came in clear text, where nothing may be slipped in.
+    if (m_buffer.Pending() > 0) {
+        const std::string message = ServerMessage(
+            ids::kTlsFailed, m_strServer, CStringTable::Load(ids::kOutOfTurnAroundStartTls));
+        CCertificatePrompt::Report(message);
+        Fail(message, WinsockErrors::kAborted);
+    }
+    m_buffer.Clear();
+    SecureBlocking();
+}
+
+void CNewsConnection::SecureBlocking() {
+    QSslSocket* socket = TlsSocket();
+    m_ePhase = Phase::Securing;
+    socket->startClientEncryption();
+    // Waited for in slices, like a reply, so that a Cancel acts while the server stalls.
+    const QDeadlineTimer deadline(m_nTimeout);
+    while (!socket->waitForEncrypted(
+        static_cast<int>(m_stopCheck ? std::min<qint64>(deadline.remainingTime(), kStopCheckMs)
+                                     : deadline.remainingTime()))) {
+        const bool timedOut = socket->error() == QAbstractSocket::SocketTimeoutError;
+        if (timedOut && !deadline.hasExpired()) {
+            if (m_stopCheck && m_stopCheck())
+                throw CUserCancelException();
+            continue;
+        }
+        const std::string message =
+            ServerMessage(ids::kTlsFailed, m_strServer,
+                          timedOut ? CStringTable::Load(ids::kHandshakeTimedOut) : TlsError());
+        CCertificatePrompt::Report(message);
+        Fail(message,
+             timedOut ? WinsockErrors::kTimedOut : WinsockErrors::FromSocketError(socket->error()));
+    }
+    m_ePhase = Phase::Verifying;
+    if (!AcceptCertificate())
+        Fail("the certificate of " + m_strServer + " is refused", WinsockErrors::kAborted);
+    m_ePhase = Phase::Connected;
 }
 
 bool CNewsConnection::LogonPrompt() {

@@ -15,11 +15,12 @@
 
 #include "engine/INewsConnection.h"
 #include "nntp/CLineBuffer.h"
+#include "servers/CServerRecord.h"
 #include "servers/IBlockingConnection.h"
 
 class CProfile;
-class CServerRecord;
 class CSocketOwnerWnd;
+class QSslSocket;
 
 // One TCP connection to one news server, named by the server name (the host name or
 // dotted address to connect to, and the registry section "Servers\<name>" of its
@@ -34,8 +35,13 @@ class CSocketOwnerWnd;
 //   a cancelled logon prompt CUserCancelException.
 //
 // In both modes the server's "Timeout" bounds every wait for the server: each connect,
-// the greeting and every later reply, and in the asynchronous mode the lookup too (the
-// blocking lookup is bounded by the system resolver's own limits).
+// the TLS handshake, the greeting and every later reply, and in the asynchronous mode the
+// lookup too (the blocking lookup is bounded by the system resolver's own limits).
+//
+// A server whose record asks for encryption is spoken to over TLS, from the first byte or
+// after STARTTLS, and only once its certificate has been accepted (CCertificateCheck) does
+// anything but STARTTLS go out: the owner sees the greeting only then, and SendLine refuses
+// to send before. Encryption once asked for is never given up for clear text.
 class CNewsConnection final : public QObject, public INewsConnection, public IBlockingConnection {
     Q_OBJECT
 
@@ -72,7 +78,18 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     static std::string TraceText(std::string_view line);
 
   private:
-    enum class Phase { Closed, LookingUp, Connecting, Connected };
+    // An encrypted connection passes Negotiating (STARTTLS only), Securing and Verifying on
+    // its way from Connecting to Connected; Asking while the user judges the certificate.
+    enum class Phase {
+        Closed,
+        LookingUp,
+        Connecting,
+        Negotiating,
+        Securing,
+        Verifying,
+        Asking,
+        Connected
+    };
 
     CServerRecord Record() const;
     int ReadTimeout() const;
@@ -84,7 +101,15 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void ConnectNextAddress(int lastError);
     void OnSocketConnected();
     void OnSocketReadyRead();
+    void OnTlsReadyRead();
+    // Takes what the socket holds into the line buffer and restarts the time limit.
+    void GatherBytes();
     void OnSocketError(QAbstractSocket::SocketError error);
+    void OnSocketEncrypted();
+    void NegotiateStartTls();
+    void VerifyAndGoOn();
+    void OnSecured();
+    void FailSecuring(const std::string& message, int notification, int error);
     void OnTimer();
     void Pump();
     void DeliverLines();
@@ -97,14 +122,28 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void ConnectAndGreet();
     void WaitForData(const QDeadlineTimer& deadline);
     void WriteBlocking(const std::string& data);
+    void StartTlsBlocking();
+    void SecureBlocking();
     [[noreturn]] void Fail(const std::string& what, int error) const;
 
     // Shared.
+    bool Encrypted() const { return m_eEncryption != CServerRecord::Encryption::None; }
     void MakeSocket();
+    QSslSocket* TlsSocket() const;
+    // Starts the handshake on the connected socket.
+    void BeginHandshake();
+    // Whether the server's certificate may be used: asks the user or reports the refusal.
+    // Touches no member after asking, so that it may be called by a connection that the
+    // owner deletes meanwhile.
+    bool AcceptCertificate() const;
+    // The one command an encrypted connection sends before it is secured.
+    void SendStartTls();
+    std::string TlsError() const;
     void ReleaseSocket();
     void Reset();
     bool ReadAvailable();
     void SendQuit();
+    void Flush();
     void TuneSocket();
     void RearmQuickAck();
 
@@ -118,6 +157,13 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     QAbstractSocket* m_pSocket = nullptr;
     Phase m_ePhase = Phase::Closed;
     bool m_bBlocking = false;
+    CServerRecord::Encryption m_eEncryption = CServerRecord::Encryption::None;
+    // STARTTLS: the greeting held back until the connection is secured, and whether the
+    // command has gone out.
+    std::string m_strGreeting;
+    bool m_bStartTlsSent = false;
+    // Decrypted bytes were announced and are still to be taken.
+    bool m_bUnread = false;
 
     QList<QHostAddress> m_addresses;
     qsizetype m_nNextAddress = 0;

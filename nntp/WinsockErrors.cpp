@@ -35,7 +35,7 @@ int FromSocketError(QAbstractSocket::SocketError error) {
     case QAbstractSocket::TemporaryError:
         return kWouldBlock;
     default:
-        return 10053; // connection aborted
+        return kAborted;
     }
 }
 

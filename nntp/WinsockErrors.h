@@ -8,6 +8,7 @@
 // messages expect. These map Qt's errors onto the nearest of them.
 namespace WinsockErrors {
 constexpr int kWouldBlock = 10035;
+constexpr int kAborted = 10053; // connection aborted
 constexpr int kNoBuffers = 10055;
 constexpr int kNotConnected = 10057;
 constexpr int kTimedOut = 10060;

@@ -71,5 +71,24 @@ inline constexpr unsigned kEnterIntegerBetween = 233; // "%1" and "%2": the lowe
 inline constexpr unsigned kNotMovedToTrash = 234;     // "%1": the file's path
 inline constexpr unsigned kPendingPartDropped = 300;  // "%1": the group
 inline constexpr unsigned kDiskFailure = 301;         // "%1": the folder and the reason
+inline constexpr unsigned kCertificateRefused = 320;  // "%1" server, "%2" reason, "%3" fingerprint
+inline constexpr unsigned kHowToTrustCertificate = 321; // "%1" server, "%2" fingerprint
+// "%1" server, "%2" trusted fingerprint, "%3" reason, "%4" fingerprint received
+inline constexpr unsigned kCertificateChanged = 322;
+inline constexpr unsigned kStartTlsRefused = 323;    // "%1" server, "%2" the reply
+inline constexpr unsigned kTlsFailed = 324;          // "%1" server, "%2" the reason
+inline constexpr unsigned kCertificateTrusted = 325; // "%1" server, "%2" fingerprint
+inline constexpr unsigned kOutOfTurnAroundStartTls = 326;
+inline constexpr unsigned kHandshakeTimedOut = 327;
+inline constexpr unsigned kCertificateExpired = 330;
+inline constexpr unsigned kCertificateNotYetValid = 331;
+inline constexpr unsigned kCertificateWrongHost = 332;
+inline constexpr unsigned kCertificateUnknownIssuer = 333;
+inline constexpr unsigned kCertificateSelfSigned = 334;
+inline constexpr unsigned kCertificateRevoked = 335;
+inline constexpr unsigned kNoCertificate = 336;
+inline constexpr unsigned kUntrustedCertificateTitle = 337;
+inline constexpr unsigned kCertificateUnverified = 338;    // "%1" server, "%2" reason
+inline constexpr unsigned kTrustCertificateQuestion = 339; // "%1" server
 // Commands' status-bar prompts and tooltips ("prompt\ntooltip") are stored under the command IDs.
 } // namespace ids

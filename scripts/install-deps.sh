@@ -14,6 +14,7 @@ packages=(
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(inn2 xvfb xauth time python3 python3-sabyenc openssl clang-format)
+    packages+=(libssl-dev) # bench/raw_nntp_client over TLS
     # The package's validators.
     packages+=(lintian desktop-file-utils appstream man-db groff-base)
 fi

@@ -1,6 +1,7 @@
 #include "servers/CServerRecord.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 
 #include "platform/CHive.h"
@@ -17,6 +18,9 @@ constexpr std::string_view kLoginPassword = "Login Password";
 constexpr std::string_view kNewsrcFile = "NEWSRC File";
 constexpr std::string_view kLastUpdate = "Last Update";
 constexpr std::string_view kPipelineDepth = "Pipeline Depth";
+constexpr std::string_view kEncryption = "Encryption";
+constexpr std::string_view kVerifyCertificate = "Verify Certificate";
+constexpr std::string_view kCertificateFingerprint = "Certificate Fingerprint";
 
 // The section of every record, below the application key.
 constexpr std::string_view kServersSection = "Servers";
@@ -56,7 +60,7 @@ std::string CServerRecord::Section() const {
 }
 
 uint32_t CServerRecord::GetPort() const {
-    return m_profile.GetProfileInt(Section(), kPort, kDefaultPort);
+    return m_profile.GetProfileInt(Section(), kPort, DefaultPort(GetEncryption()));
 }
 
 uint32_t CServerRecord::GetTimeout() const {
@@ -68,6 +72,43 @@ uint32_t CServerRecord::GetPipelineDepth() const {
     const uint32_t value =
         m_profile.GetProfileInt(Section(), kPipelineDepth, kDefaultPipelineDepth);
     return std::clamp<uint32_t>(value, 1, kMaxPipelineDepth);
+}
+
+CServerRecord::Encryption CServerRecord::GetEncryption() const {
+    const uint32_t value =
+        m_profile.GetProfileInt(Section(), kEncryption, static_cast<uint32_t>(kDefaultEncryption));
+    switch (static_cast<Encryption>(value)) {
+    case Encryption::None:
+    case Encryption::Implicit:
+    case Encryption::StartTls:
+        return static_cast<Encryption>(value);
+    }
+    return Encryption::StartTls;
+}
+
+bool CServerRecord::GetVerifyCertificate() const {
+    return m_profile.GetProfileInt(Section(), kVerifyCertificate,
+                                   kDefaultVerifyCertificate ? 1 : 0) != 0;
+}
+
+std::string CServerRecord::GetCertificateFingerprint() const {
+    return CanonicalFingerprint(m_profile.GetProfileString(Section(), kCertificateFingerprint));
+}
+
+void CServerRecord::WriteCertificateFingerprint(const std::string& fingerprint) {
+    m_profile.WriteProfileString(Section(), kCertificateFingerprint, fingerprint);
+}
+
+std::string CServerRecord::CanonicalFingerprint(std::string_view text) {
+    std::string digits;
+    for (const char c : text) {
+        if (c == ':' || c == ' ')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return {};
+        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return digits.size() == kFingerprintDigits ? digits : std::string();
 }
 
 bool CServerRecord::GetLoginRequired() const {
@@ -89,6 +130,8 @@ CServerRecord::Settings CServerRecord::Read() const {
     settings.strPassword = GetLoginPassword();
     settings.uPort = GetPort();
     settings.uTimeout = GetTimeout();
+    settings.eEncryption = GetEncryption();
+    settings.bVerifyCertificate = GetVerifyCertificate();
     return settings;
 }
 
@@ -99,6 +142,13 @@ void CServerRecord::Write(const Settings& settings) {
     m_profile.WriteProfileString(section, kLoginPassword, settings.strPassword);
     m_profile.WriteProfileInt(section, kPort, settings.uPort);
     m_profile.WriteProfileInt(section, kTimeout, settings.uTimeout);
+    // Written only when they change, so that a record edited without touching them keeps
+    // meaning what it meant before they existed.
+    if (settings.eEncryption != GetEncryption())
+        m_profile.WriteProfileInt(section, kEncryption,
+                                  static_cast<uint32_t>(settings.eEncryption));
+    if (settings.bVerifyCertificate != GetVerifyCertificate())
+        m_profile.WriteProfileInt(section, kVerifyCertificate, settings.bVerifyCertificate ? 1 : 0);
 }
 
 void CServerRecord::WriteLogin(const std::string& user, const std::string& password) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +22,23 @@ class CServerRecord {
     // Commands the run keeps in flight ("Pipeline Depth"; 1 sends one and waits for its reply).
     static constexpr uint32_t kDefaultPipelineDepth = 256;
     static constexpr uint32_t kMaxPipelineDepth = 1024;
+    // The port of NNTP over TLS from the first byte.
+    static constexpr uint32_t kDefaultTlsPort = 563;
+
+    // How the connection is protected: "Encryption".
+    enum class Encryption : uint32_t {
+        None = 0,     // plain NNTP, the default
+        Implicit = 1, // TLS from the first byte
+        StartTls = 2, // STARTTLS after the greeting, before anything else is sent
+    };
+    static constexpr Encryption kDefaultEncryption = Encryption::None;
+    // The usual port for the encryption: TLS from the first byte has a port of its own.
+    static constexpr uint32_t DefaultPort(Encryption encryption) {
+        return encryption == Encryption::Implicit ? kDefaultTlsPort : kDefaultPort;
+    }
+    static constexpr bool kDefaultVerifyCertificate = true;
+    // Digits of a SHA-256 fingerprint in hex.
+    static constexpr std::size_t kFingerprintDigits = 64;
 
     // A value of the record by name and type.
     struct ValueName {
@@ -37,6 +55,8 @@ class CServerRecord {
         std::string strPassword;
         uint32_t uPort = kDefaultPort;
         uint32_t uTimeout = kDefaultTimeout;
+        Encryption eEncryption = kDefaultEncryption;
+        bool bVerifyCertificate = kDefaultVerifyCertificate;
     };
 
     CServerRecord(CProfile& profile, std::string name);
@@ -44,17 +64,31 @@ class CServerRecord {
     const std::string& Name() const { return m_strName; }
     std::string Section() const;
 
+    // Without a stored "Port", the usual port of the record's encryption.
     uint32_t GetPort() const;
     // The stored "Timeout", except that 0 and values above kMaxTimeout, which would switch
     // the connections' time limits off, read as kDefaultTimeout.
     uint32_t GetTimeout() const;
     // The stored "Pipeline Depth", 0 read as 1 and values above kMaxPipelineDepth as that.
     uint32_t GetPipelineDepth() const;
+    // "Encryption"; a value outside the known ones reads as StartTls rather than as none,
+    // so that a record asking for encryption never ends up in clear text.
+    Encryption GetEncryption() const;
+    // "Verify Certificate": the certificate must chain to a trusted authority and name the host.
+    bool GetVerifyCertificate() const;
+    // "Certificate Fingerprint" in canonical form (64 upper-case hex digits); empty when none is
+    // stored or the stored text is no SHA-256 fingerprint.
+    std::string GetCertificateFingerprint() const;
+    void WriteCertificateFingerprint(const std::string& fingerprint);
+    // A fingerprint as typed or stored, colons and blanks dropped, upper case; empty unless it is
+    // exactly 64 hex digits.
+    static std::string CanonicalFingerprint(std::string_view text);
     bool GetLoginRequired() const;
     std::string GetLoginUser() const;
     std::string GetLoginPassword() const;
     Settings Read() const;
-    // Creates the key when it is missing.
+    // Creates the key when it is missing. "Encryption" and "Verify Certificate" are written
+    // only when they differ from what the record reads as.
     void Write(const Settings& settings);
     // The account and password the user confirmed in the logon prompt; "Login Required"
     // becomes 1.

@@ -1,5 +1,7 @@
 #include "servers/gui/CServerAdvancedPage.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -41,6 +43,17 @@ int PositionOf(uint32_t timeout) {
     return 0;
 }
 
+// The choices of the encryption list, in the order shown.
+struct EncryptionChoice {
+    CServerRecord::Encryption encryption;
+    const char* text;
+};
+constexpr std::array<EncryptionChoice, 3> kEncryptionChoices = {{
+    {CServerRecord::Encryption::None, "None (plain text)"},
+    {CServerRecord::Encryption::Implicit, "TLS from the first byte"},
+    {CServerRecord::Encryption::StartTls, "STARTTLS before the logon"},
+}};
+
 const TimeoutStep& StepAt(int position) {
     const bool offered = position > 0 && position < static_cast<int>(kTimeoutSteps.size());
     return kTimeoutSteps[offered ? static_cast<std::size_t>(position) : 0];
@@ -51,7 +64,9 @@ const TimeoutStep& StepAt(int position) {
 CServerAdvancedPage::CServerAdvancedPage(CServerRecord::Settings& settings, QWidget* parent)
     : CHelpPropertyPage(kTemplateId, 0, parent), m_settings(settings),
       m_nTimeout(settings.uTimeout), m_pPort(new QLineEdit(QString::number(settings.uPort), this)),
-      m_pSlider(new QSlider(Qt::Horizontal, this)), m_pTimeoutText(new QLabel(this)) {
+      m_pSlider(new QSlider(Qt::Horizontal, this)), m_pTimeoutText(new QLabel(this)),
+      m_pEncryption(new QComboBox(this)),
+      m_pVerify(new QCheckBox(QStringLiteral("&Verify the server's certificate"), this)) {
     SetCaption(QStringLiteral("Advanced"));
 
     // Digits only; the range is checked when the page is left, with a message.
@@ -65,7 +80,7 @@ CServerAdvancedPage::CServerAdvancedPage(CServerRecord::Settings& settings, QWid
     SetControlId(useDefault, kDefaultButton);
     SetHelpContextId(useDefault, DialogHelpId(kTemplateId, kDefaultButton));
     connect(useDefault, &QPushButton::clicked, this, [this] {
-        m_pPort->setText(QString::number(CServerRecord::kDefaultPort));
+        m_pPort->setText(QString::number(CServerRecord::DefaultPort(ChosenEncryption())));
         m_pPort->setFocus();
     });
 
@@ -99,9 +114,32 @@ CServerAdvancedPage::CServerAdvancedPage(CServerRecord::Settings& settings, QWid
     timeout->addWidget(m_pTimeoutText, 1, 1);
     timeout->setColumnStretch(1, 1);
 
+    for (const EncryptionChoice& choice : kEncryptionChoices) {
+        m_pEncryption->addItem(QString::fromLatin1(choice.text));
+        if (choice.encryption == settings.eEncryption)
+            m_pEncryption->setCurrentIndex(m_pEncryption->count() - 1);
+    }
+    SetControlId(m_pEncryption, kEncryptionCombo);
+    SetHelpContextId(m_pEncryption, DialogHelpId(kTemplateId, kEncryptionCombo));
+    m_pVerify->setChecked(settings.bVerifyCertificate);
+    m_pVerify->setEnabled(settings.eEncryption != CServerRecord::Encryption::None);
+    SetControlId(m_pVerify, kVerifyCheck);
+    SetHelpContextId(m_pVerify, DialogHelpId(kTemplateId, kVerifyCheck));
+    connect(m_pEncryption, &QComboBox::activated, this, &CServerAdvancedPage::OnEncryptionChosen);
+
+    auto* encryptionBox = new QGroupBox(QStringLiteral("Encryption"), this);
+    auto* encryption = new QGridLayout(encryptionBox);
+    auto* encryptionLabel = new QLabel(QStringLiteral("&Encrypt:"), encryptionBox);
+    encryptionLabel->setBuddy(m_pEncryption);
+    encryption->addWidget(encryptionLabel, 0, 0);
+    encryption->addWidget(m_pEncryption, 0, 1);
+    encryption->addWidget(m_pVerify, 1, 0, 1, 2);
+    encryption->setColumnStretch(2, 1);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(portBox);
     layout->addWidget(timeoutBox);
+    layout->addWidget(encryptionBox);
     layout->addStretch();
 }
 
@@ -112,6 +150,19 @@ void CServerAdvancedPage::OnSliderMoved(int position) {
 
 void CServerAdvancedPage::ShowTimeout(int position) {
     m_pTimeoutText->setText(TableText(StepAt(position).textId));
+}
+
+// TLS from the first byte has a port of its own: proposed while the port is still the plain one.
+void CServerAdvancedPage::OnEncryptionChosen() {
+    const CServerRecord::Encryption chosen = ChosenEncryption();
+    m_pVerify->setEnabled(chosen != CServerRecord::Encryption::None);
+    if (chosen == CServerRecord::Encryption::Implicit &&
+        m_pPort->text() == QString::number(CServerRecord::kDefaultPort))
+        m_pPort->setText(QString::number(CServerRecord::kDefaultTlsPort));
+}
+
+CServerRecord::Encryption CServerAdvancedPage::ChosenEncryption() const {
+    return kEncryptionChoices[static_cast<std::size_t>(m_pEncryption->currentIndex())].encryption;
 }
 
 bool CServerAdvancedPage::Validate() {
@@ -135,4 +186,6 @@ bool CServerAdvancedPage::Refuse(const QString& message) {
 void CServerAdvancedPage::Apply() {
     m_settings.uPort = m_pPort->text().toUInt();
     m_settings.uTimeout = m_nTimeout;
+    m_settings.eEncryption = ChosenEncryption();
+    m_settings.bVerifyCertificate = m_pVerify->isChecked();
 }

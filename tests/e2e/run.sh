@@ -813,6 +813,103 @@ for case in "silent server:$HUNG_PORT" "closed port:$(inn_free_port)"; do
 done
 GW_SERVER_TIMEOUT_MS=30000 GW_TIMEOUT=120
 
+echo "== encrypted connections"
+# Three more reader daemons with certificates of their own: TLS from the first byte (-S) on an
+# open port, STARTTLS on a port that requires AUTHINFO, and TLS with a certificate for another
+# host. The program trusts the test authority's server certificate through its fingerprint.
+TLS_DIR=$WORK/tls
+mkdir -p "$TLS_DIR"
+tls_key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+(
+    cd "$TLS_DIR" &&
+        openssl req -x509 $tls_key -keyout ca.key -out ca.pem -days 2 -subj "/CN=Gleanwick e2e CA" &&
+        openssl req $tls_key -keyout good.key -out good.csr -subj "/CN=127.0.0.1" &&
+        printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >good.ext &&
+        openssl x509 -req -in good.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+            -extfile good.ext -out good.pem &&
+        openssl req -x509 $tls_key -keyout wrong.key -out wrong.pem -days 2 \
+            -subj "/CN=elsewhere.example" -addext subjectAltName=DNS:elsewhere.example
+) >"$WORK/tls-certificates.out" 2>&1 || abort "openssl could not make the certificates"
+tls_fingerprint=$(openssl x509 -in "$TLS_DIR/good.pem" -noout -fingerprint -sha256 | sed 's/.*=//')
+wrong_fingerprint=$(openssl x509 -in "$TLS_DIR/wrong.pem" -noout -fingerprint -sha256 |
+    sed 's/.*=//; s/://g')
+[[ $(id -u) -eq 0 ]] && chown -R news:news "$TLS_DIR"
+chmod 600 "$TLS_DIR"/*.key
+# nnrpd reads its certificate from inn.conf: one copy per certificate.
+for cert in good wrong; do
+    sed "/^pathetc:/a tlscertfile:            $TLS_DIR/$cert.pem\ntlskeyfile:             $TLS_DIR/$cert.key" \
+        "$INNCONF" >"$INN_DIR/etc/inn-$cert.conf"
+done
+read -r TLS_PORT STARTTLS_PORT WRONG_PORT < <(inn_free_port 3)
+tls_nnrpd() { # CERT PORT READERS [-S]
+    INNCONF=$INN_DIR/etc/inn-$1.conf "$INN_BIN/nnrpd" -D -f -n -4 "$INN_HOST" -p "$2" -c "$3" \
+        ${4:-} >"$INN_DIR/log/nnrpd-tls-$2.out" 2>&1 &
+    INN_PIDS+=($!)
+}
+tls_nnrpd good "$TLS_PORT" "$INN_DIR/etc/readers-open.conf" -S
+tls_nnrpd good "$STARTTLS_PORT" "$INN_DIR/etc/readers-auth.conf"
+tls_nnrpd wrong "$WRONG_PORT" "$INN_DIR/etc/readers-open.conf" -S
+wait_for 10 openssl s_client -connect "$INN_HOST:$TLS_PORT" -brief </dev/null ||
+    abort "nnrpd does not serve TLS"
+wait_for 10 inn_wait_greeting "$STARTTLS_PORT" || abort "nnrpd with STARTTLS did not start"
+
+tls_expected=$(decoded_list "$HOME2/Decodes/$TEST_GROUP")
+GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bGroupDirs"=dword:00000001')
+for case in "tls:$TLS_PORT:1" "starttls:$STARTTLS_PORT:2"; do
+    IFS=: read -r name port mode <<<"$case"
+    home=$WORK/home-$name
+    GW_SERVER_ROWS=("\"Encryption\"=$(gw_dword "$mode")"
+        "\"Certificate Fingerprint\"=$(gw_reg_string "$tls_fingerprint")")
+    if [[ $name == starttls ]]; then
+        gw_home "$home" "$port" "$INN_USER" "$INN_PASS"
+    else
+        gw_home "$home" "$port"
+    fi
+    gw_newsrc "$home" "$TEST_GROUP: 0"
+    gw_run "$home" "$home.out"
+    rc=$?
+    check_context "$home.out"
+    check_eq "$name: run ends with status 0" 0 "$rc"
+    check_no_output "$home.out" "Failed to connect to"
+    check_no_output "$home.out" "certificate"
+    check_output "$home.out" "Extract Complete"
+    check_eq "$name: the same files as over plain text" "$tls_expected" \
+        "$(decoded_list "$home/Decodes/$TEST_GROUP")"
+    for f in $tls_expected; do
+        check_same "$name: ${f#./} decoded byte for byte" "$ORIG/${f#./}" \
+            "$home/Decodes/$TEST_GROUP/${f#./}"
+    done
+    check_newsrc "$name: position stored" "$home/$GW_SERVER.newsrc" "$TEST_GROUP: $((last3 + 1))"
+done
+
+# A server whose certificate is neither trusted nor the pinned one: refused before anything is
+# sent, status 1, .newsrc untouched. Without a pinned fingerprint the message tells how to trust.
+for pin in "" "$tls_fingerprint"; do
+    home=$WORK/home-wrong${pin:+-pinned}
+    GW_SERVER_ROWS=('"Encryption"=dword:00000001')
+    [[ -n $pin ]] && GW_SERVER_ROWS+=("\"Certificate Fingerprint\"=$(gw_reg_string "$pin")")
+    gw_home "$home" "$WRONG_PORT"
+    gw_newsrc "$home" "$TEST_GROUP: 0"
+    cp "$home/$GW_SERVER.newsrc" "$home/newsrc.before"
+    gw_run "$home" "$home.out"
+    rc=$?
+    check_context "$home.out"
+    check_eq "wrong certificate${pin:+ (another pinned)}: run ends with status 1" 1 "$rc"
+    check_output "$home.out" "Failed to connect to 127.0.0.1"
+    check "wrong certificate${pin:+ (another pinned)}: the message names the fingerprint" \
+        grep -qF "fingerprint is $wrong_fingerprint" "$home.out"
+    check_eq "wrong certificate${pin:+ (another pinned)}: nothing decoded" "" \
+        "$(decoded_list "$home/Decodes")"
+    check_same "wrong certificate${pin:+ (another pinned)}: .newsrc intact" \
+        "$home/newsrc.before" "$home/$GW_SERVER.newsrc"
+done
+check "wrong certificate: the message says which value trusts it" \
+    grep -qF "set the value \"Certificate Fingerprint\" of the server 127.0.0.1 to $wrong_fingerprint" \
+    "$WORK/home-wrong.out"
+check "pinned fingerprint kept" grep -qF "$(gw_reg_string "$tls_fingerprint")" \
+    "$WORK/home-wrong-pinned/HKCU.reg"
+GW_SERVER_ROWS=()
+
 # With a sanitizer build, runs that are meant to fail must not hide a report either.
 check_context ""
 reports=$(grep -lE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$WORK"/*.out 2>/dev/null)

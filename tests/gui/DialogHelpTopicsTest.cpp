@@ -16,6 +16,7 @@
 #include "app/gui/CHelpPropertyPage.h"
 #include "app/gui/CHelpPropertySheet.h"
 #include "app/gui/HelpIds.h"
+#include "nntp/gui/CCertificateDialog.h"
 #include "nntp/gui/CLogonDialog.h"
 #include "options/CSettings.h"
 #include "options/gui/CAddMimeTypeDlg.h"
@@ -82,6 +83,12 @@ std::vector<DialogCase> Dialogs() {
         {"About", [] { return std::make_unique<CAboutDialog>(nullptr, "/"); }},
         {"Logon",
          [] { return std::make_unique<CLogonDialog>("user", "secret", "news.example.com"); }},
+        {"Untrusted Certificate",
+         [] {
+             return std::make_unique<CCertificateDialog>(CertificateDetails{
+                 "news.example.com", "it has expired", "news.example.com", "Example CA",
+                 "2020-01-01 00:00:00 UTC", "2020-02-01 00:00:00 UTC", std::string(64, 'A')});
+         }},
         {"Downloading groups",
          [] { return std::make_unique<CGroupDownloadDlg>("news.example.com"); }},
         {"Property sheet", EmptySheet},

@@ -112,4 +112,62 @@ TEST(ServerRecordTest, NamesThatWouldBendKeyOrFilePathsAreInvalid) {
     }
 }
 
+// A record written by the dialog without touching the encryption keeps no encryption values:
+// it reads as plain NNTP, as a record from before they existed.
+TEST(ServerRecordTest, EncryptionValuesAreWrittenOnlyWhenTheyChange) {
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    CServerRecord::Settings settings;
+    record.Write(settings);
+    const std::string key = kServersKey + "\\news.example.com";
+    EXPECT_EQ(home.hive.EnumValue(key, 5), nullptr);
+    EXPECT_EQ(record.GetEncryption(), CServerRecord::Encryption::None);
+    EXPECT_TRUE(record.GetVerifyCertificate());
+
+    settings.eEncryption = CServerRecord::Encryption::StartTls;
+    settings.bVerifyCertificate = false;
+    record.Write(settings);
+    EXPECT_EQ(record.GetEncryption(), CServerRecord::Encryption::StartTls);
+    EXPECT_FALSE(record.GetVerifyCertificate());
+    // Back to the defaults: stored as such, no longer absent.
+    record.Write(CServerRecord::Settings{});
+    EXPECT_EQ(record.Read().eEncryption, CServerRecord::Encryption::None);
+    EXPECT_TRUE(record.Read().bVerifyCertificate);
+}
+
+// An unknown "Encryption" never means clear text; a TLS record without "Port" uses 563.
+TEST(ServerRecordTest, EncryptionValuesAsRead) {
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    const std::string section = record.Section();
+    home.profile.WriteProfileInt(section, "Encryption", 7);
+    EXPECT_EQ(record.GetEncryption(), CServerRecord::Encryption::StartTls);
+    EXPECT_EQ(record.GetPort(), 119u);
+    home.profile.WriteProfileInt(section, "Encryption", 1);
+    EXPECT_EQ(record.GetPort(), 563u);
+    home.profile.WriteProfileInt(section, "Port", 8563);
+    EXPECT_EQ(record.GetPort(), 8563u);
+}
+
+TEST(ServerRecordTest, FingerprintsIgnoreColonsAndCaseAndMustBeWhole) {
+    const std::string digits(64, 'A');
+    std::string grouped; // "ab:ab:...:ab", as certificate viewers show it, in lower case
+    std::string expected;
+    for (int i = 0; i < 32; ++i) {
+        grouped += i ? ":ab" : "ab";
+        expected += "AB";
+    }
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(grouped), expected);
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(digits), digits);
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(digits.substr(1)), "");
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(digits + "0"), "");
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(digits.substr(1) + "G"), "");
+    EXPECT_EQ(CServerRecord::CanonicalFingerprint(""), "");
+
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    record.WriteCertificateFingerprint(" " + grouped + " ");
+    EXPECT_EQ(record.GetCertificateFingerprint(), expected);
+}
+
 } // namespace

@@ -3,6 +3,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -49,6 +54,44 @@ class LineReader {
     std::string m_pending;
 };
 
+// Hands out every accepted connection as a QSslSocket in clear text, so that a script can
+// begin TLS at once or later.
+class TlsCapableServer : public QTcpServer {
+  public:
+    explicit TlsCapableServer(std::optional<QSslConfiguration> tls) : m_tls(std::move(tls)) {}
+
+  protected:
+    void incomingConnection(qintptr descriptor) override {
+        if (!m_tls) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto* socket = new QSslSocket(this);
+        socket->setSslConfiguration(*m_tls);
+        socket->setSocketDescriptor(descriptor);
+        addPendingConnection(socket);
+    }
+
+  private:
+    std::optional<QSslConfiguration> m_tls;
+};
+
+QByteArray ReadFile(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::optional<QSslConfiguration>
+ServerConfiguration(const std::optional<ScriptedServer::TlsIdentity>& identity) {
+    if (!identity)
+        return std::nullopt;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(QSslCertificate(ReadFile(identity->certificateFile)));
+    config.setPrivateKey(QSslKey(ReadFile(identity->keyFile), QSsl::Ec));
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return config;
+}
+
 void SleepUnlessStopped(int ms, const std::atomic<bool>& stop) {
     QElapsedTimer clock;
     clock.start();
@@ -78,8 +121,23 @@ Script& Script::Close() {
     return *this;
 }
 
+Script& Script::StartTls() {
+    steps.push_back({Step::StartTls, {}});
+    return *this;
+}
+
 ScriptedServer::ScriptedServer(std::vector<Script> scripts, Nagle nagle, Ports ports)
     : m_scripts(std::move(scripts)), m_nagle(nagle), m_ports(ports), m_received(m_scripts.size()) {
+    Begin();
+}
+
+ScriptedServer::ScriptedServer(std::vector<Script> scripts, TlsIdentity tls)
+    : m_scripts(std::move(scripts)), m_nagle(Nagle::Off), m_ports(Ports::Any),
+      m_tls(std::move(tls)), m_received(m_scripts.size()) {
+    Begin();
+}
+
+void ScriptedServer::Begin() {
     std::promise<quint16> port;
     std::future<quint16> ready = port.get_future();
     m_thread = std::thread([this, p = std::move(port)]() mutable { Run(std::move(p)); });
@@ -123,6 +181,20 @@ void ScriptedServer::Listen(QTcpServer& server) const {
     }
 }
 
+// False when the client gave up on the handshake (a certificate it refused, say).
+bool ScriptedServer::Handshake(QTcpSocket& socket) const {
+    auto* tls = qobject_cast<QSslSocket*>(&socket);
+    if (!tls)
+        return false;
+    tls->startServerEncryption();
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_stop && !tls->isEncrypted() && waited.elapsed() < kStepLimit &&
+           tls->state() == QAbstractSocket::ConnectedState)
+        tls->waitForEncrypted(kSlice);
+    return tls->isEncrypted();
+}
+
 void ScriptedServer::Record(std::size_t connection, const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_received[connection].push_back(line);
@@ -134,7 +206,7 @@ void ScriptedServer::Note(const std::string& mismatch) {
 }
 
 void ScriptedServer::Run(std::promise<quint16> port) {
-    QTcpServer server;
+    TlsCapableServer server(ServerConfiguration(m_tls));
     Listen(server);
     port.set_value(server.serverPort());
     for (std::size_t index = 0; index < m_scripts.size() && !m_stop; ++index) {
@@ -148,7 +220,7 @@ void ScriptedServer::Run(std::promise<quint16> port) {
         if (m_nagle == Nagle::Off)
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         LineReader reader(*socket);
-        bool closed = false;
+        bool closed = m_tls && m_tls->implicit && !Handshake(*socket);
         for (const Script::Step& step : m_scripts[index].steps) {
             if (m_stop || closed)
                 break;
@@ -173,6 +245,9 @@ void ScriptedServer::Run(std::promise<quint16> port) {
             case Script::Step::Close:
                 socket->disconnectFromHost();
                 closed = true;
+                break;
+            case Script::Step::StartTls:
+                closed = !Handshake(*socket);
                 break;
             }
             ++m_stepsRun;
