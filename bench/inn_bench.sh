@@ -19,7 +19,9 @@
 # files it is made of (default 4), BENCH_LINES the lines per part (default 5000), BENCH_ROUNDS
 # the number of extractions (default 3, each after a raw run), BENCH_ENCODING the encoding of
 # the parts: uu (uuenview -u, the default) or yenc (uuenview -y, subjects '"name" yEnc (n/m)'),
-# BENCH_DEPTH the server's "Pipeline Depth" for the extractions (the program's default if unset).
+# BENCH_DEPTH the server's "Pipeline Depth" for the extractions (the program's default if unset),
+# BENCH_TLS_SERVER what serves TLS: nnrpd (INN2's reader with -S, the default) or stunnel (stunnel4
+# in front of the plain reader, for the client's own share of TLS when the server is fast).
 # BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
 # SCHED_FIFO, so that other work on a shared machine does not preempt them; BENCH_RT=0 runs
 # them as ordinary processes.
@@ -138,8 +140,17 @@ TLS_FINGERPRINT=$(openssl x509 -in "$WORK/tls.pem" -noout -fingerprint -sha256 |
 sed "/^pathetc:/a tlscertfile: $WORK/tls.pem\ntlskeyfile: $WORK/tls.key" "$INNCONF" \
     >"$INN_DIR/etc/inn-tls.conf"
 TLS_PORT=$(inn_free_port)
-INNCONF=$INN_DIR/etc/inn-tls.conf "${RT[@]}" "$INN_BIN/nnrpd" -D -f -n -4 "$INN_HOST" \
-    -p "$TLS_PORT" -c "$INN_DIR/etc/readers-open.conf" -S >"$INN_DIR/log/nnrpd-tls.out" 2>&1 &
+if [[ ${BENCH_TLS_SERVER:-nnrpd} == stunnel ]]; then
+    command -v stunnel4 >/dev/null || apt-get install -y -qq --no-install-recommends stunnel4 >/dev/null ||
+        die "stunnel4 is missing (apt-get install stunnel4 as root)"
+    printf 'foreground = yes\npid =\n[nntps]\naccept = %s:%s\nconnect = %s:%s\ncert = %s\nkey = %s\n' \
+        "$INN_HOST" "$TLS_PORT" "$INN_HOST" "$INN_READ_PORT" "$WORK/tls.pem" "$WORK/tls.key" \
+        >"$WORK/stunnel.conf"
+    "${RT[@]}" stunnel4 "$WORK/stunnel.conf" >"$INN_DIR/log/stunnel.out" 2>&1 &
+else
+    INNCONF=$INN_DIR/etc/inn-tls.conf "${RT[@]}" "$INN_BIN/nnrpd" -D -f -n -4 "$INN_HOST" \
+        -p "$TLS_PORT" -c "$INN_DIR/etc/readers-open.conf" -S >"$INN_DIR/log/nnrpd-tls.out" 2>&1 &
+fi
 INN_PIDS+=($!)
 for ((i = 0; i < 100; i++)); do
     openssl s_client -connect "$INN_HOST:$TLS_PORT" -brief </dev/null >/dev/null 2>&1 && break
