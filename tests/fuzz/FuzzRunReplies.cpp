@@ -261,6 +261,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string section = std::string("Servers\\") + kServer;
         profile.WriteProfileString(section, "NEWSRC File", newsrc);
         profile.WriteProfileInt(section, "Login Required", switches & 1);
+        // The server here answers one command at a time, whatever was asked: the run's own
+        // flow, without commands sent ahead (FuzzRunBody plays those).
+        profile.WriteProfileInt(section, "Pipeline Depth", 1);
         profile.WriteProfileString(section, "Login User", kUser);
         profile.WriteProfileString(section, "Login Password", kPassword);
         profile.WriteProfileInt(CSettings::kSection, "m_bBackupNewsrc", 0);
