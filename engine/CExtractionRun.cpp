@@ -235,10 +235,7 @@ void CExtractionRun::PlanHeads() {
             command = Numbered("HEAD ", m_pGroup->pending[static_cast<size_t>(--pendingLeft)]);
             return true;
         }
-        const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
-        uint64_t next = article == 0 ? std::max<uint64_t>(base, 1) : article + 1;
-        while (next <= m_uGroupLast && WasReadAsPending(next))
-            ++next;
+        const uint64_t next = WalkNumberAfter(article);
         if (next > m_uGroupLast || m_uGroupLast == 0)
             return false;
         article = next;
@@ -492,13 +489,20 @@ void CExtractionRun::NextPendingArticle() {
         SetState(RunState::PendingHeadRequested);
 }
 
-void CExtractionRun::NextArticle() {
+// The article the walk reads after `article` (0: the walk's first), passing over the pending
+// numbers already read; above m_uGroupLast when the walk is done.
+uint64_t CExtractionRun::WalkNumberAfter(uint64_t article) const {
     const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
-    uint64_t next = m_uArticle == 0 ? std::max<uint64_t>(base, 1) : uint64_t{m_uArticle} + 1;
-    if (m_bCatchUpGroup)
-        next = uint64_t{m_uGroupLast} + 1;
+    uint64_t next = article == 0 ? std::max<uint64_t>(base, 1) : article + 1;
     while (next <= m_uGroupLast && WasReadAsPending(next))
         ++next;
+    return next;
+}
+
+void CExtractionRun::NextArticle() {
+    const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
+    const uint64_t next =
+        m_bCatchUpGroup ? uint64_t{m_uGroupLast} + 1 : WalkNumberAfter(m_uArticle);
     // Numbers past the 32-bit range end the walk instead of wrapping back to its start.
     m_uArticle =
         static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));

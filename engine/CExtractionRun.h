@@ -129,6 +129,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void DropGroup();
     void RememberPendingNumbers();
     bool WasReadAsPending(uint64_t number) const;
+    uint64_t WalkNumberAfter(uint64_t article) const;
     void ContinueAfterArticle();
     bool Send(const std::string& command);
     void CloseConnection();

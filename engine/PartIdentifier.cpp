@@ -71,11 +71,6 @@ bool HasYencWord(std::string_view subject) {
     return false;
 }
 
-void SkipBlanks(std::string_view text, size_t& pos) {
-    while (pos < text.size() && text[pos] == ' ')
-        ++pos;
-}
-
 struct BracketedPair {
     size_t start = 0; // of the opening bracket
     int32_t part = 0;
@@ -83,23 +78,23 @@ struct BracketedPair {
     bool fits = true;
 };
 
-// "(n/m)" or "[n/m]" opening at pos, blanks allowed inside.
+// "(n/m)" or "[n/m]" opening at pos, white space allowed inside.
 bool ReadBracketedPair(std::string_view text, size_t pos, BracketedPair& pair) {
     const char close = text[pos] == '(' ? ')' : ']';
     pair.start = pos++;
-    SkipBlanks(text, pos);
+    SkipSpace(text, pos);
     if (pos >= text.size() || !IsDigit(text[pos]))
         return false;
     pair.fits = ReadNumber(text, pos, pair.part);
-    SkipBlanks(text, pos);
+    SkipSpace(text, pos);
     if (pos >= text.size() || text[pos] != '/')
         return false;
     ++pos;
-    SkipBlanks(text, pos);
+    SkipSpace(text, pos);
     if (pos >= text.size() || !IsDigit(text[pos]))
         return false;
     pair.fits = ReadNumber(text, pos, pair.total) && pair.fits;
-    SkipBlanks(text, pos);
+    SkipSpace(text, pos);
     return pos < text.size() && text[pos] == close;
 }
 
