@@ -20,6 +20,24 @@ constexpr int kIconSize = 32;
 // The fingerprint's pairs shown on one line: two lines for SHA-256.
 constexpr std::size_t kPairsPerLine = 16;
 constexpr int kTextWidth = 420;
+// Characters without a blank after which a line may break all the same.
+constexpr int kLongestUnbroken = 32;
+
+// The text with a zero-width space in every run of kLongestUnbroken characters without a blank,
+// so that a long host or certificate name wraps instead of widening the dialog.
+QString Breakable(const QString& text) {
+    QString result;
+    int run = 0;
+    for (const QChar c : text) {
+        result += c;
+        run = c.isSpace() ? 0 : run + 1;
+        if (run == kLongestUnbroken) {
+            result += QChar(0x200B);
+            run = 0;
+        }
+    }
+    return result;
+}
 
 // The fingerprint in pairs, broken into lines of kPairsPerLine pairs.
 QString FingerprintLines(const std::string& fingerprint) {
@@ -49,7 +67,7 @@ QLabel* Field(QWidget* parent, const QString& text, uint32_t controlId) {
 CCertificateDialog::CCertificateDialog(const CertificateDetails& details, QWidget* parent)
     : CHelpDialog(kTemplateId, parent) {
     setWindowTitle(TableText(ids::kUntrustedCertificateTitle));
-    const QString server = DisplayText(details.server);
+    const QString server = Breakable(DisplayText(details.server));
 
     auto* icon = new QLabel(this);
     icon->setPixmap(
@@ -69,9 +87,9 @@ CCertificateDialog::CCertificateDialog(const CertificateDetails& details, QWidge
     auto* fields = new QFormLayout;
     fields->setLabelAlignment(Qt::AlignLeft);
     fields->addRow(QStringLiteral("Subject:"),
-                   Field(this, DisplayText(details.subject), kSubjectField));
+                   Field(this, Breakable(DisplayText(details.subject)), kSubjectField));
     fields->addRow(QStringLiteral("Issuer:"),
-                   Field(this, DisplayText(details.issuer), kIssuerField));
+                   Field(this, Breakable(DisplayText(details.issuer)), kIssuerField));
     fields->addRow(QStringLiteral("Valid:"),
                    Field(this,
                          QStringLiteral("%1 to %2")

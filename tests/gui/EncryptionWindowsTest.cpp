@@ -128,6 +128,18 @@ TEST_F(EncryptionWindowsTest, CertificateDialogShowsTheCertificateAndCancelsByDe
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
+// Long names wrap instead of widening the dialog past a screen.
+TEST_F(EncryptionWindowsTest, CertificateDialogWrapsLongNames) {
+    CertificateDetails details = Sample();
+    details.server = "news-" + std::string(120, 'x') + ".example.com";
+    details.subject = "CN=" + details.server + ", O=A Provider With A Very Long Organisation Name";
+    details.issuer = "CN=An Intermediate Authority Of Some Length, O=" + std::string(80, 'y');
+    CCertificateDialog dialog(details);
+    dialog.show();
+    EXPECT_LE(dialog.width(), 900);
+    Grab(&dialog, "certificate-dialog-long");
+}
+
 TEST_F(EncryptionWindowsTest, TrustAnswersYes) {
     WhenOpen([](QWidget* dialog) {
         QTest::mouseClick(Control<QPushButton>(dialog, CCertificateDialog::kTrustButton),
