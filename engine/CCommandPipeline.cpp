@@ -1,11 +1,18 @@
 #include "engine/CCommandPipeline.h"
 
-#include "engine/HeaderParsing.h"
-
-#include "platform/ConnectionErrors.h"
 #include <algorithm>
+#include <utility>
+
+#include "engine/HeaderParsing.h"
+#include "platform/ConnectionErrors.h"
+#include "platform/Diagnostics.h"
 
 namespace {
+
+// Stands for a helper's greeting among its commands: the reply to the connect.
+const std::string kGreeting;
+// What the run's connection reports when a command moved over to it could not be sent.
+constexpr int kConnectionReset = 10054;
 
 bool IsHead(std::string_view command) {
     return command.starts_with("HEAD ");
@@ -15,12 +22,37 @@ bool IsBody(std::string_view command) {
     return command == "BODY" || command.starts_with("BODY ");
 }
 
+bool IsGroup(std::string_view command) {
+    return command.starts_with("GROUP ");
+}
+
+// The run's commands that a helper repeats before it selects the group.
+bool IsLogin(std::string_view command) {
+    return command.starts_with("AUTHINFO ") || command == "MODE READER";
+}
+
+// What a helper needs to hear to go on after one of its own commands.
+bool Accepted(const std::string& command, int code) {
+    if (command == kGreeting)
+        return code == 200 || code == 201;
+    if (IsGroup(command))
+        return code == 211;
+    if (command == "MODE READER")
+        return code == 200 || code == 201 || code == 500;
+    return code >= 200 && code < 400;
+}
+
 } // namespace
 
 CCommandPipeline::CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
-                                   CSocketOwnerWnd& owner, std::size_t depth)
-    : m_owner(owner), m_pConnection(factory(server, *this)), m_nDepth(depth),
-      m_reading(m_commands.end()) {}
+                                   CSocketOwnerWnd& owner, std::size_t depth,
+                                   std::size_t connections)
+    : m_owner(owner), m_factory(factory), m_server(server),
+      m_nUsable(std::max<std::size_t>(1, connections)), m_nDepth(depth) {
+    for (std::size_t i = 0; i < m_nUsable; ++i)
+        m_lanes.push_back(std::make_unique<Lane>(*this, i == 0));
+    First().connection = m_factory(server, First());
+}
 
 CCommandPipeline::~CCommandPipeline() {
     *m_alive = false;
@@ -32,31 +64,62 @@ void CCommandPipeline::SetPlan(Plan plan, std::size_t ahead) {
     SendAhead();
 }
 
+std::size_t CCommandPipeline::OpenConnections() const {
+    return 1 + static_cast<std::size_t>(std::count_if(m_lanes.begin() + 1, m_lanes.end(),
+                                                      [](const auto& lane) { return lane->open; }));
+}
+
 // The greeting is the reply to the connect: the run waits for it as for a command's.
 void CCommandPipeline::Start() {
-    m_commands.clear();
-    m_claims.clear();
-    m_nHeldBytes = 0;
-    m_commands.push_back({});
-    m_commands.back().claimed = true;
-    m_reading = m_commands.begin();
-    m_claims.push_back(m_reading);
-    m_pConnection->Start();
+    CloseHelpers();
+    ForgetCommands();
+    m_login.clear();
+    m_group.clear();
+    m_bFirstBroken = false;
+    Enqueue(First(), kGreeting, true, false);
+    First().connection->Start();
 }
 
 void CCommandPipeline::Close() {
-    m_pConnection->Close();
+    First().connection->Close();
+    CloseHelpers();
+    ForgetCommands();
+}
+
+void CCommandPipeline::CloseHelpers() {
+    for (const auto& lane : m_lanes) {
+        if (lane->primary || !lane->open)
+            continue;
+        lane->open = false;
+        lane->ready = false;
+        lane->connection->Close();
+        // Allowed from inside the connection's own call: it does not touch itself afterwards.
+        lane->connection.reset();
+    }
+}
+
+void CCommandPipeline::ForgetCommands() {
+    for (const auto& lane : m_lanes)
+        lane->inFlight.clear();
     m_commands.clear();
+    m_nInternal = 0;
     m_claims.clear();
-    m_reading = m_commands.end();
     m_nHeldBytes = 0;
     m_plan = nullptr;
 }
+
+// ---------------------------------------------------------------------------------------------
+// The run's commands
 
 // A command of the run. Its reply is handed over once the replies before it are in, from the
 // connection's callbacks (the run sends only from inside them), never from here: the run is
 // still in its own call then.
 void CCommandPipeline::SendLine(std::string_view line) {
+    ThrowIfFirstBroken();
+    if (IsGroup(line))
+        m_group = line.substr(6);
+    else if (IsLogin(line))
+        m_login.emplace_back(line);
     if (IsHead(line) || line.starts_with("BODY ")) {
         Claim(line);
     } else {
@@ -68,9 +131,15 @@ void CCommandPipeline::SendLine(std::string_view line) {
             DropAhead();
             m_plan = nullptr;
         }
-        Transmit(std::move(text), true);
+        Transmit(First(), std::move(text), true);
     }
     SendAhead();
+    ThrowIfFirstBroken();
+}
+
+void CCommandPipeline::ThrowIfFirstBroken() {
+    if (std::exchange(m_bFirstBroken, false))
+        throw CConnectionException("send failed", kConnectionReset);
 }
 
 void CCommandPipeline::Claim(std::string_view line) {
@@ -87,7 +156,8 @@ void CCommandPipeline::Claim(std::string_view line) {
         ahead->resend = false;
         if (ahead->complete)
             m_commands.erase(ahead);
-        return Transmit(std::string(line), true);
+        Transmit(First(), std::string(line), true);
+        return;
     }
     // Nothing sent ahead yet: the plan must name this command next, or the run has left it.
     std::string next;
@@ -95,38 +165,82 @@ void CCommandPipeline::Claim(std::string_view line) {
         DropAhead();
         m_plan = nullptr;
     }
-    Transmit(std::string(line), true);
+    Transmit(First(), std::string(line), true);
 }
 
-void CCommandPipeline::Transmit(std::string text, bool claimed) {
-    m_pConnection->SendLine(text);
-    m_commands.push_back({});
-    const Commands::iterator command = std::prev(m_commands.end());
+CCommandPipeline::Commands::iterator CCommandPipeline::Enqueue(Lane& lane, std::string text,
+                                                               bool claimed, bool internal) {
+    const Commands::iterator command = m_commands.insert(m_commands.end(), Command{});
     command->text = std::move(text);
+    command->lane = &lane;
     command->claimed = claimed;
+    command->internal = internal;
+    m_nInternal += internal ? 1 : 0;
+    lane.inFlight.push_back(command);
     if (claimed)
         m_claims.push_back(command);
-    if (m_reading == m_commands.end())
-        m_reading = command;
+    return command;
+}
+
+CCommandPipeline::Commands::iterator CCommandPipeline::Transmit(Lane& lane, std::string text,
+                                                                bool claimed, bool internal) {
+    lane.connection->SendLine(text);
+    return Enqueue(lane, std::move(text), claimed, internal);
 }
 
 // Tops the commands in flight up to the plan's depth with its next commands, while the
 // replies held stay within their bound.
 void CCommandPipeline::SendAhead() {
-    while (m_plan && m_commands.size() < m_nPlanDepth && m_nHeldBytes < kMaxHeldBytes) {
-        std::string command;
-        if (!m_plan(command)) {
+    while (m_plan && m_commands.size() - m_nInternal < m_nPlanDepth &&
+           m_nHeldBytes < kMaxHeldBytes) {
+        std::string text;
+        if (!m_plan(text)) {
             m_plan = nullptr;
             return;
         }
-        try {
-            Transmit(std::move(command), false);
-        } catch (const CConnectionException&) {
+        // The helpers open with the first command there is to send ahead.
+        OpenHelpers();
+        const Commands::iterator command = m_commands.insert(m_commands.end(), Command{});
+        command->text = std::move(text);
+        if (!SendOn(LaneForAhead(), command)) {
             // The run's next command meets the same failure and handles it.
+            m_commands.erase(command);
             m_plan = nullptr;
             return;
         }
     }
+}
+
+// Sends a command of m_commands on a lane; a helper first selects the run's group. A helper
+// that cannot send fails and the next lane takes the command. False when the first
+// connection cannot send either.
+bool CCommandPipeline::SendOn(Lane* lane, Commands::iterator command) {
+    for (;;) {
+        try {
+            if (!lane->primary && lane->group != m_group) {
+                Transmit(*lane, "GROUP " + m_group, false, true);
+                lane->group = m_group;
+            }
+            lane->connection->SendLine(command->text);
+            command->lane = lane;
+            lane->inFlight.push_back(command);
+            return true;
+        } catch (const CConnectionException&) {
+            if (lane->primary)
+                return false;
+            FailHelper(*lane, true);
+            lane = LaneForAhead();
+        }
+    }
+}
+
+// The logged-in connection with the fewest replies still to come; the first on a tie.
+CCommandPipeline::Lane* CCommandPipeline::LaneForAhead() {
+    Lane* best = &First();
+    for (const auto& lane : m_lanes)
+        if (lane->ready && lane->inFlight.size() < best->inFlight.size())
+            best = lane.get();
+    return best;
 }
 
 void CCommandPipeline::Discard(Command& command) {
@@ -140,7 +254,7 @@ void CCommandPipeline::Discard(Command& command) {
 // and dropped as they arrive.
 void CCommandPipeline::DropAhead() {
     for (auto command = m_commands.begin(); command != m_commands.end();) {
-        if (command->claimed) {
+        if (command->claimed || command->internal) {
             ++command;
             continue;
         }
@@ -156,10 +270,13 @@ void CCommandPipeline::DropAhead() {
 
 CCommandPipeline::Commands::iterator CCommandPipeline::OldestAhead() {
     for (auto command = m_commands.begin(); command != m_commands.end(); ++command)
-        if (!command->claimed && (!command->dropped || command->resend))
+        if (!command->claimed && !command->internal && (!command->dropped || command->resend))
             return command;
     return m_commands.end();
 }
+
+// ---------------------------------------------------------------------------------------------
+// Replies
 
 bool CCommandPipeline::EndsReply(Command& command, std::string_view line) {
     if (command.statusSeen)
@@ -172,31 +289,62 @@ bool CCommandPipeline::EndsReply(Command& command, std::string_view line) {
 }
 
 // A line of a reply the run does not take yet. A reply sent ahead that would pass the bound is
-// dropped instead, and asked for again if the run wants it.
+// dropped instead, and asked for again if the run wants it; one the run waits for on a helper is
+// asked for again on the first connection, where it reaches the run as it arrives.
 void CCommandPipeline::Hold(Commands::iterator command, std::string_view line) {
-    if (!command->claimed && m_nHeldBytes + line.size() > kMaxHeldBytes) {
+    const bool over = m_nHeldBytes + line.size() > kMaxHeldBytes;
+    if (over && !command->claimed) {
         Discard(*command);
         command->resend = true;
         return;
+    }
+    if (over && !command->lane->primary && !command->complete) {
+        // The rest of this reply on the helper is read and dropped.
+        Lane& lane = *command->lane;
+        const Commands::iterator drain = m_commands.insert(m_commands.end(), Command{});
+        drain->text = command->text;
+        drain->lane = &lane;
+        drain->statusSeen = true;
+        drain->multiLine = command->multiLine;
+        drain->dropped = true;
+        std::replace(lane.inFlight.begin(), lane.inFlight.end(), command, drain);
+        return MoveToFirst(command);
     }
     command->held.emplace_back(line);
     m_nHeldBytes += line.size();
 }
 
-bool CCommandPipeline::OnResponseLine(std::string_view line) {
+// A command the helper it went to will not answer now is sent again on the first connection,
+// keeping its place among the run's commands and the plan's.
+void CCommandPipeline::MoveToFirst(Commands::iterator command) {
+    for (const std::string& line : command->held)
+        m_nHeldBytes -= line.size();
+    command->held.clear();
+    command->statusSeen = command->multiLine = command->complete = false;
+    if (!SendOn(&First(), command)) {
+        command->complete = true;
+        m_bFirstBroken = true;
+    }
+}
+
+bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
     const std::shared_ptr<bool> alive = m_alive;
     // A line with no command to answer (nothing a server should send) goes to the run as it
-    // would without the pipeline.
-    if (m_reading == m_commands.end())
-        return m_owner.OnResponseLine(line);
-    const Commands::iterator command = m_reading;
+    // would without the pipeline; a helper's is dropped.
+    if (lane.inFlight.empty())
+        return lane.primary ? m_owner.OnResponseLine(line) : true;
+    const Commands::iterator command = lane.inFlight.front();
     const bool last = EndsReply(*command, line);
     if (last) {
         command->complete = true;
-        m_reading = std::next(command);
+        lane.inFlight.pop_front();
+    }
+    if (command->internal) {
+        HelperReply(lane, command, line);
+        return ReportFirstBroken(alive);
     }
     bool more = true;
-    const bool taken = !m_claims.empty() && m_claims.front() == command;
+    const bool taken = lane.primary && !m_claims.empty() && m_claims.front() == command;
     if (taken && command->held.empty()) {
         if (last) {
             m_claims.pop_front();
@@ -214,15 +362,20 @@ bool CCommandPipeline::OnResponseLine(std::string_view line) {
     if (!DeliverHeld())
         return false;
     SendAhead();
-    return more;
+    if (!ReportFirstBroken(alive))
+        return false;
+    return lane.primary ? more : true;
 }
 
-// Hands the run the held lines of the reply it waits for; the run may then ask for another
-// whose reply is held as well. False when the run deleted the pipeline meanwhile.
+// Hands the run the held lines of the reply it waits for (a helper's once all of it is in);
+// the run may then ask for another whose reply is held as well. False when the run deleted the
+// pipeline meanwhile.
 bool CCommandPipeline::DeliverHeld() {
     const std::shared_ptr<bool> alive = m_alive;
     while (!m_claims.empty() && !m_claims.front()->held.empty()) {
         const Commands::iterator command = m_claims.front();
+        if (!command->complete && !command->lane->primary)
+            return true;
         std::string line = std::move(command->held.front());
         command->held.pop_front();
         m_nHeldBytes -= line.size();
@@ -237,10 +390,114 @@ bool CCommandPipeline::DeliverHeld() {
     return true;
 }
 
-void CCommandPipeline::OnConnectionError(int notification, int error) {
-    m_owner.OnConnectionError(notification, error);
+// A failure to send on the first connection found inside a helper's call reaches the run as
+// that connection's error. False when the run deleted the pipeline meanwhile.
+bool CCommandPipeline::ReportFirstBroken(const std::shared_ptr<bool>& alive) {
+    if (!*alive)
+        return false;
+    if (!std::exchange(m_bFirstBroken, false))
+        return true;
+    m_owner.OnConnectionError(CSocketOwnerWnd::kSocketNotification, kConnectionReset);
+    return *alive;
 }
 
-void CCommandPipeline::OnIdle() {
-    m_owner.OnIdle();
+void CCommandPipeline::LaneError(Lane& lane, int notification, int error) {
+    if (lane.primary)
+        return m_owner.OnConnectionError(notification, error);
+    // A helper with nothing to answer that times out has only been idle too long: it may open
+    // again with the next plan.
+    const bool idle = notification == CSocketOwnerWnd::kTimerNotification && lane.inFlight.empty();
+    DebugTrace(1, "Helper connection to %s ended (%d, %d)\n", m_server.c_str(), notification,
+               error);
+    const std::shared_ptr<bool> alive = m_alive;
+    FailHelper(lane, !idle);
+    if (DeliverHeld()) {
+        SendAhead();
+        ReportFirstBroken(alive);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+// Opens the helpers the server may have, once the run is logged in and has a group.
+void CCommandPipeline::OpenHelpers() {
+    if (m_group.empty())
+        return;
+    for (const auto& lane : m_lanes) {
+        if (lane->primary || lane->open || OpenConnections() >= m_nUsable)
+            continue;
+        lane->open = true;
+        lane->ready = false;
+        lane->loginSent = 0;
+        lane->group.clear();
+        lane->connection = m_factory(m_server, *lane);
+        if (!lane->connection) {
+            lane->open = false;
+            m_nUsable = OpenConnections();
+            return;
+        }
+        Enqueue(*lane, kGreeting, false, true);
+        try {
+            lane->connection->Start();
+        } catch (const CConnectionException&) {
+            FailHelper(*lane, true);
+        }
+    }
+}
+
+// A reply to a helper's own command: on with its login, or the helper fails. A server that
+// refuses a connection (400, 502 for too many) gets no more than it has now.
+void CCommandPipeline::HelperReply(Lane& lane, Commands::iterator command, std::string_view line) {
+    const std::string text = std::move(command->text);
+    m_commands.erase(command);
+    --m_nInternal;
+    if (!Accepted(text, ParseDecimalPrefix(line))) {
+        DebugTrace(1, "Helper connection to %s refused: %.*s\n", m_server.c_str(),
+                   static_cast<int>(line.size()), line.data());
+        return FailHelper(lane, true);
+    }
+    if (!lane.ready)
+        ContinueLogin(lane);
+}
+
+// The run's login, one command at a time, then the helper takes commands sent ahead.
+void CCommandPipeline::ContinueLogin(Lane& lane) {
+    if (lane.loginSent < m_login.size()) {
+        try {
+            Transmit(lane, m_login[lane.loginSent++], false, true);
+        } catch (const CConnectionException&) {
+            FailHelper(lane, true);
+        }
+        return;
+    }
+    lane.ready = true;
+    SendAhead();
+}
+
+// Closes a helper; what it had not answered goes to the first connection. With `shrink` the
+// server gets no more helpers than are open now.
+void CCommandPipeline::FailHelper(Lane& lane, bool shrink) {
+    if (!lane.open)
+        return;
+    lane.open = false;
+    lane.ready = false;
+    lane.connection->Close();
+    lane.connection.reset();
+    const std::deque<Commands::iterator> unanswered = std::move(lane.inFlight);
+    lane.inFlight.clear();
+    if (shrink) {
+        m_nUsable = OpenConnections();
+        DebugTrace(1, "Connections to %s now: %zu\n", m_server.c_str(), m_nUsable);
+    }
+    for (const Commands::iterator command : unanswered) {
+        if (command->internal || (command->dropped && !command->resend)) {
+            m_nInternal -= command->internal ? 1 : 0;
+            m_commands.erase(command);
+        } else if (command->dropped) {
+            command->complete = true; // asked for again when the run comes to it
+        } else {
+            MoveToFirst(command);
+        }
+    }
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/CSocketOwnerWnd.h"
 #include "engine/INewsConnection.h"
@@ -22,7 +23,14 @@
 // <number>" of the article whose HEAD the run read last, since the server's current article is
 // another one by then. Held replies are bounded in count (the depth) and in bytes: past the bound a
 // reply sent ahead is dropped, and its command sent again when the run asks for it.
-class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
+//
+// With more than one connection, the others (helpers) open once the run has logged in and
+// selected a group; each repeats the run's login and selects the run's group, then takes a share
+// of the commands sent ahead. The run's own commands go on the first connection. A helper's reply
+// reaches the run only once it is complete, so a helper that fails (an error, a timeout, a server
+// that refuses more connections) loses nothing: its unfinished commands are sent again on the first
+// connection, and the helpers left are all the server gets from then on.
+class CCommandPipeline : public INewsConnection {
   public:
     // The next command of the plan; false at its end.
     using Plan = std::function<bool(std::string& command)>;
@@ -30,7 +38,7 @@ class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
     static constexpr std::size_t kMaxHeldBytes = 16u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
-                     CSocketOwnerWnd& owner, std::size_t depth);
+                     CSocketOwnerWnd& owner, std::size_t depth, std::size_t connections = 1);
     ~CCommandPipeline() override;
     CCommandPipeline(const CCommandPipeline&) = delete;
     CCommandPipeline& operator=(const CCommandPipeline&) = delete;
@@ -43,16 +51,18 @@ class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
     void SendLine(std::string_view line) override;
     void Close() override;
 
-    void OnConnectionError(int notification, int error) override;
-    bool OnResponseLine(std::string_view line) override;
-    void OnIdle() override;
+    // Connections open or opening now, the first included.
+    std::size_t OpenConnections() const;
 
   private:
+    struct Lane;
     struct Command {
         std::string text;
-        bool claimed = false; // the run sent it and waits for its reply
-        bool dropped = false; // its reply is read and dropped
-        bool resend = false;  // dropped to stay within the bound: sent again when asked for
+        Lane* lane = nullptr;
+        bool internal = false; // a helper's own greeting, login or GROUP: never the run's
+        bool claimed = false;  // the run sent it and waits for its reply
+        bool dropped = false;  // its reply is read and dropped
+        bool resend = false;   // its reply was dropped or lost: sent again when asked for
         bool statusSeen = false;
         bool multiLine = false;       // known from the status line
         bool complete = false;        // every line of the reply has arrived
@@ -60,26 +70,69 @@ class CCommandPipeline : public INewsConnection, public CSocketOwnerWnd {
     };
     using Commands = std::list<Command>;
 
+    // One connection and the commands whose replies are still arriving on it, in the order sent.
+    struct Lane final : CSocketOwnerWnd {
+        Lane(CCommandPipeline& owner, bool first) : pipeline(owner), primary(first) {}
+        void OnConnectionError(int notification, int error) override {
+            pipeline.LaneError(*this, notification, error);
+        }
+        bool OnResponseLine(std::string_view line) override {
+            return pipeline.LaneLine(*this, line);
+        }
+        void OnIdle() override { pipeline.m_owner.OnIdle(); }
+
+        CCommandPipeline& pipeline;
+        const bool primary;
+        std::unique_ptr<INewsConnection> connection;
+        std::deque<Commands::iterator> inFlight;
+        bool open = false;         // a helper started and not failed or closed
+        bool ready = false;        // a helper logged in: it may take commands sent ahead
+        std::size_t loginSent = 0; // the run's login commands repeated on it so far
+        std::string group;         // the group selected on it
+    };
+
+    void CloseHelpers();
+    void ForgetCommands();
+    void ThrowIfFirstBroken();
+    bool ReportFirstBroken(const std::shared_ptr<bool>& alive);
+    bool LaneLine(Lane& lane, std::string_view line);
+    void LaneError(Lane& lane, int notification, int error);
+    void HelperReply(Lane& lane, Commands::iterator command, std::string_view line);
+    void ContinueLogin(Lane& lane);
+    void OpenHelpers();
+    void FailHelper(Lane& lane, bool shrink);
+    void MoveToFirst(Commands::iterator command);
+    Lane* LaneForAhead();
+
     void Claim(std::string_view line);
     void SendAhead();
     void DropAhead();
-    void Transmit(std::string text, bool claimed);
+    Commands::iterator Enqueue(Lane& lane, std::string text, bool claimed, bool internal);
+    Commands::iterator Transmit(Lane& lane, std::string text, bool claimed, bool internal = false);
+    bool SendOn(Lane* lane, Commands::iterator command);
     bool DeliverHeld();
     void Hold(Commands::iterator command, std::string_view line);
     void Discard(Command& command);
     bool EndsReply(Command& command, std::string_view line);
     Commands::iterator OldestAhead();
+    Lane& First() { return *m_lanes.front(); }
 
     CSocketOwnerWnd& m_owner;
-    std::unique_ptr<INewsConnection> m_pConnection;
+    NewsConnectionFactory m_factory;
+    std::string m_server;
+    std::vector<std::unique_ptr<Lane>> m_lanes; // the first is the run's own connection
+    std::size_t m_nUsable;                      // connections the server may get
     std::size_t m_nDepth;
     Plan m_plan;
     std::size_t m_nPlanDepth = 0;
-    Commands m_commands;          // in the order sent
-    Commands::iterator m_reading; // the command whose reply is arriving
+    Commands m_commands;         // in the order sent
+    std::size_t m_nInternal = 0; // of them the helpers' own
     // The run's commands whose replies it has not had whole, in the order it sent them.
     std::deque<Commands::iterator> m_claims;
     std::size_t m_nHeldBytes = 0;
-    uint32_t m_uLastHead = 0; // of the run's last HEAD
+    uint32_t m_uLastHead = 0;         // of the run's last HEAD
+    std::vector<std::string> m_login; // the run's AUTHINFO and MODE READER, for the helpers
+    std::string m_group;              // the run's group
+    bool m_bFirstBroken = false;      // a command moved to the first connection could not be sent
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

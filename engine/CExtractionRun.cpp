@@ -209,14 +209,17 @@ void CExtractionRun::DropConnection() {
 }
 
 // With a depth above 1 the connection is wrapped in a pipeline that sends the walk's HEADs
-// ahead; with 1 the run talks to the connection itself, one command at a time.
+// ahead, on the server's several connections; with 1 the run talks to one connection itself,
+// one command at a time.
 std::unique_ptr<INewsConnection> CExtractionRun::MakeConnection() {
     if (!m_factory)
         return nullptr;
-    const uint32_t depth = ServerRecord().GetPipelineDepth();
+    const CServerRecord record = ServerRecord();
+    const uint32_t depth = record.GetPipelineDepth();
     if (depth <= 1)
         return m_factory(ServerName(), *this);
-    auto pipeline = std::make_unique<CCommandPipeline>(m_factory, ServerName(), *this, depth);
+    auto pipeline = std::make_unique<CCommandPipeline>(m_factory, ServerName(), *this, depth,
+                                                       record.GetConnections());
     m_pPipeline = pipeline.get();
     return pipeline;
 }

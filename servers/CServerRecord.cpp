@@ -18,6 +18,7 @@ constexpr std::string_view kLoginPassword = "Login Password";
 constexpr std::string_view kNewsrcFile = "NEWSRC File";
 constexpr std::string_view kLastUpdate = "Last Update";
 constexpr std::string_view kPipelineDepth = "Pipeline Depth";
+constexpr std::string_view kConnections = "Connections";
 constexpr std::string_view kEncryption = "Encryption";
 constexpr std::string_view kVerifyCertificate = "Verify Certificate";
 constexpr std::string_view kCertificateFingerprint = "Certificate Fingerprint";
@@ -72,6 +73,11 @@ uint32_t CServerRecord::GetPipelineDepth() const {
     const uint32_t value =
         m_profile.GetProfileInt(Section(), kPipelineDepth, kDefaultPipelineDepth);
     return std::clamp<uint32_t>(value, 1, kMaxPipelineDepth);
+}
+
+uint32_t CServerRecord::GetConnections() const {
+    const uint32_t value = m_profile.GetProfileInt(Section(), kConnections, kDefaultConnections);
+    return std::clamp<uint32_t>(value, 1, kMaxConnections);
 }
 
 CServerRecord::Encryption CServerRecord::GetEncryption() const {

@@ -22,6 +22,10 @@ class CServerRecord {
     // Commands the run keeps in flight ("Pipeline Depth"; 1 sends one and waits for its reply).
     static constexpr uint32_t kDefaultPipelineDepth = 256;
     static constexpr uint32_t kMaxPipelineDepth = 1024;
+    // Connections the run opens to the server at once ("Connections"); the others than the first
+    // fetch the commands sent ahead. They are used only with a pipeline depth above 1.
+    static constexpr uint32_t kDefaultConnections = 4;
+    static constexpr uint32_t kMaxConnections = 16;
     // The port of NNTP over TLS from the first byte.
     static constexpr uint32_t kDefaultTlsPort = 563;
 
@@ -71,6 +75,8 @@ class CServerRecord {
     uint32_t GetTimeout() const;
     // The stored "Pipeline Depth", 0 read as 1 and values above kMaxPipelineDepth as that.
     uint32_t GetPipelineDepth() const;
+    // The stored "Connections", 0 read as 1 and values above kMaxConnections as that.
+    uint32_t GetConnections() const;
     // "Encryption"; a value outside the known ones reads as StartTls rather than as none,
     // so that a record asking for encryption never ends up in clear text.
     Encryption GetEncryption() const;

@@ -63,6 +63,46 @@ CCommandPipeline::Plan Numbers(std::deque<uint32_t> numbers) {
     };
 }
 
+// A plan of BODYs.
+CCommandPipeline::Plan Bodies(std::deque<uint32_t> numbers) {
+    return [numbers](std::string& command) mutable {
+        if (numbers.empty())
+            return false;
+        command = "BODY " + std::to_string(numbers.front());
+        numbers.pop_front();
+        return true;
+    };
+}
+
+// Every connection the pipeline made, in the order made.
+struct Wires {
+    struct Line {
+        std::vector<std::string> sent;
+        CSocketOwnerWnd* owner = nullptr;
+        bool started = false;
+    };
+    std::vector<std::unique_ptr<Line>> lines;
+
+    NewsConnectionFactory Factory() {
+        return [this](const std::string&, CSocketOwnerWnd& owner) {
+            lines.push_back(std::make_unique<Line>());
+            lines.back()->owner = &owner;
+            struct Connection : INewsConnection {
+                explicit Connection(Line& line) : m_line(line) {}
+                void Start() override { m_line.started = true; }
+                void SendLine(std::string_view text) override { m_line.sent.emplace_back(text); }
+                void Close() override { m_line.started = false; }
+                Line& m_line;
+            };
+            return std::make_unique<Connection>(*lines.back());
+        };
+    }
+    void Deliver(size_t index, const std::vector<std::string>& replies) {
+        for (const std::string& reply : replies)
+            lines.at(index)->owner->OnResponseLine(reply);
+    }
+};
+
 class CCommandPipelineTest : public ::testing::Test {
   protected:
     void Make(size_t depth) {
@@ -200,4 +240,94 @@ TEST_F(CCommandPipelineTest, TheRunMayDeleteThePipelineFromInsideALine) {
     wire.Deliver({"222 1 <id>", "body", "."}); // then 2's held reply, deleted inside it
     EXPECT_EQ(pipeline, nullptr);
     EXPECT_EQ(owner.received.back(), "Subject: 2");
+}
+
+class SeveralConnectionsTest : public ::testing::Test {
+  protected:
+    // A pipeline of two connections, logged in with group g selected. The run asks for each of
+    // `bodies` in turn, at the end of the reply before.
+    SeveralConnectionsTest() {
+        pipeline = std::make_unique<CCommandPipeline>(wires.Factory(), "s", owner, 8, 2);
+        pipeline->Start();
+        wires.Deliver(0, {"200 hi"});
+        pipeline->SendLine("GROUP g");
+        wires.Deliver(0, {"211 9 1 9 g"});
+        owner.onLine = [this](const std::string& line) {
+            if (line == "." && !bodies.empty()) {
+                pipeline->SendLine("BODY " + std::to_string(bodies.front()));
+                bodies.pop_front();
+            }
+        };
+    }
+    std::vector<std::string> Body(uint32_t number) {
+        return {"222 " + std::to_string(number) + " <id>", "body " + std::to_string(number), "."};
+    }
+    Wires wires;
+    Owner owner;
+    std::unique_ptr<CCommandPipeline> pipeline;
+    std::deque<uint32_t> bodies;
+};
+
+// The reply the run waits for, arriving on a helper and passing the bound of what is held: the
+// helper's copy is dropped, the command goes again on the first connection, and the run gets
+// that reply once, as it arrives there.
+TEST_F(SeveralConnectionsTest, AReplyPastTheBoundOnAHelperIsAskedAgainOnTheFirst) {
+    pipeline->SetPlan(Bodies({1, 2, 3, 4}), 2);
+    ASSERT_EQ(wires.lines.size(), 2u);
+    wires.Deliver(1, {"200 helper"});
+    const std::vector<std::string>& first = wires.lines[0]->sent;
+    const std::vector<std::string>& helper = wires.lines[1]->sent;
+    EXPECT_EQ(first, (std::vector<std::string>{"GROUP g", "BODY 1", "BODY 2"}));
+    EXPECT_TRUE(helper.empty()); // nothing more to send ahead yet
+    bodies = {2, 3, 4};
+    pipeline->SendLine("BODY 1");
+    wires.Deliver(0, Body(1));
+    // The helper had fewer replies to come; it selects the group first.
+    EXPECT_EQ(helper, (std::vector<std::string>{"GROUP g", "BODY 3"}));
+    wires.Deliver(0, Body(2));
+    EXPECT_EQ(first.back(), "BODY 4");
+    owner.received.clear();
+    const std::string huge(CCommandPipeline::kMaxHeldBytes, 'x');
+    wires.Deliver(1, {"211 9 1 9 g", "222 3 <id>", huge});
+    EXPECT_EQ(first.back(), "BODY 3");
+    wires.Deliver(1, {"the rest of the helper's copy", "."});
+    EXPECT_TRUE(owner.received.empty());
+    wires.Deliver(0, Body(4));
+    wires.Deliver(0, Body(3));
+    EXPECT_EQ(owner.received,
+              (std::vector<std::string>{"222 3 <id>", "body 3", ".", "222 4 <id>", "body 4", "."}));
+}
+
+// A helper that times out with nothing to answer was only idle: the next plan opens it again.
+// One that fails with commands in flight is not opened again, and its commands go to the first.
+TEST_F(SeveralConnectionsTest, AnIdleHelperOpensAgainAFailedOneDoesNot) {
+    pipeline->SetPlan(Bodies({1}), 1);
+    wires.Deliver(1, {"200 helper"});
+    pipeline->SendLine("BODY 1");
+    wires.Deliver(0, Body(1));
+    wires.lines[1]->owner->OnConnectionError(CSocketOwnerWnd::kTimerNotification,
+                                             CSocketOwnerWnd::kTimeoutError);
+    EXPECT_FALSE(wires.lines[1]->started);
+    EXPECT_EQ(pipeline->OpenConnections(), 1u);
+
+    pipeline->SetPlan(Bodies({2, 3, 4, 5}), 3);
+    ASSERT_EQ(wires.lines.size(), 3u);
+    EXPECT_TRUE(wires.lines[2]->started);
+    wires.Deliver(2, {"200 helper"});
+    bodies = {3, 4, 5};
+    pipeline->SendLine("BODY 2");
+    wires.Deliver(0, Body(2));
+    EXPECT_EQ(wires.lines[2]->sent, (std::vector<std::string>{"GROUP g", "BODY 5"}));
+    wires.lines[2]->owner->OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
+    EXPECT_EQ(wires.lines[0]->sent.back(), "BODY 5");
+    EXPECT_EQ(pipeline->OpenConnections(), 1u);
+    owner.received.clear();
+    for (const uint32_t n : {3u, 4u, 5u})
+        wires.Deliver(0, Body(n));
+    EXPECT_EQ(owner.received,
+              (std::vector<std::string>{"222 3 <id>", "body 3", ".", "222 4 <id>", "body 4", ".",
+                                        "222 5 <id>", "body 5", "."}));
+    pipeline->SetPlan(Bodies({6, 7}), 2);
+    EXPECT_EQ(wires.lines.size(), 3u);
+    EXPECT_EQ(pipeline->OpenConnections(), 1u);
 }

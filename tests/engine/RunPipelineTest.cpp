@@ -4,6 +4,7 @@
 // connection must drop what the run never asks for.
 #include "RunTestSupport.h"
 #include "engine/CCommandPipeline.h"
+#include "servers/CServerRecord.h"
 #include "support/YencEncoder.h"
 
 #include <deque>
@@ -19,84 +20,148 @@ struct CorpusArticle {
 
 // A server that queues the reply to every command as it arrives, as a real one does, so that
 // commands sent ahead are answered in order. Articles by group and number; groups it does
-// not know are refused.
+// not know are refused. Every connection has its own queue and group; Play hands out their
+// replies in turns of a few lines each, so that replies on different connections arrive
+// interleaved.
 class CorpusServer {
   public:
     std::map<std::string, std::map<uint32_t, CorpusArticle>> groups;
+    // Every command of every connection, and the HEADs and BODYs of each connection.
     std::vector<std::string> commands;
-    // Runs after each line handed to the connection's owner (a stop, an error).
+    std::map<size_t, std::vector<std::string>> articleCommands;
+    std::map<size_t, std::vector<std::string>> transcripts;
+    // Runs after each line handed to a connection's owner (a stop, an error).
     std::function<void(size_t lines)> afterLine;
+    // The greeting of the connection opened as the index-th (0 the first).
+    std::function<std::string(size_t index)> greeting = [](size_t) {
+        return std::string("200 corpus ready");
+    };
+    size_t opened = 0;
+    size_t mostOpen = 0;
 
     NewsConnectionFactory Factory() {
         return [this](const std::string&, CSocketOwnerWnd& owner) {
-            m_owner = &owner;
-            return std::make_unique<Connection>(*this);
+            return std::make_unique<Connection>(*this, owner);
         };
     }
     void Play() {
-        size_t lines = 0;
-        while (m_live && !m_replies.empty()) {
-            std::string line = std::move(m_replies.front());
-            m_replies.pop_front();
-            m_owner->OnResponseLine(line);
-            if (afterLine)
-                afterLine(++lines);
+        size_t lines = 0, turn = 0;
+        uint32_t random = 12345;
+        for (;;) {
+            Connection* connection = NextWithReplies(turn);
+            if (connection == nullptr)
+                return;
+            random = random * 1103515245u + 12345u;
+            const size_t id = connection->id, burst = 1 + (random >> 16) % 6;
+            for (size_t i = 0; i < burst && Open(id) && !connection->replies.empty(); ++i) {
+                std::string line = std::move(connection->replies.front());
+                connection->replies.pop_front();
+                connection->owner.OnResponseLine(line);
+                if (afterLine)
+                    afterLine(++lines);
+            }
         }
     }
-    size_t Queued() const { return m_replies.size(); }
+    size_t Queued() const {
+        size_t queued = 0;
+        for (const auto& [id, connection] : m_open)
+            queued += connection->replies.size();
+        return queued;
+    }
+    // The connection opened as the index-th reports an error, as a broken socket would.
+    bool Break(size_t index) {
+        for (const auto& [id, connection] : m_open)
+            if (connection->index == index && connection->live) {
+                connection->owner.OnConnectionError(CSocketOwnerWnd::kSocketNotification, 10054);
+                return true;
+            }
+        return false;
+    }
 
   private:
     struct Connection : INewsConnection {
-        explicit Connection(CorpusServer& server) : m_server(server) {}
+        Connection(CorpusServer& server, CSocketOwnerWnd& owner)
+            : server(server), owner(owner), id(++server.m_ids) {
+            server.m_open[id] = this;
+        }
+        ~Connection() override { server.m_open.erase(id); }
         void Start() override {
-            m_server.m_live = true;
-            m_server.m_replies.assign({"200 corpus ready"});
+            index = server.opened++;
+            live = true;
+            replies.assign({server.greeting(index)});
+            server.mostOpen = std::max(server.mostOpen, server.LiveCount());
         }
-        void SendLine(std::string_view line) override { m_server.Answer(std::string(line)); }
+        void SendLine(std::string_view line) override { server.Answer(*this, std::string(line)); }
         void Close() override {
-            m_server.m_live = false;
-            m_server.m_replies.clear();
+            live = false;
+            replies.clear();
         }
-        CorpusServer& m_server;
+        CorpusServer& server;
+        CSocketOwnerWnd& owner;
+        const size_t id;
+        size_t index = 0;
+        bool live = false;
+        std::deque<std::string> replies;
+        std::map<uint32_t, CorpusArticle>* group = nullptr;
+        uint32_t current = 0;
     };
 
-    void Answer(const std::string& command) {
+    bool Open(size_t id) const { return m_open.count(id) != 0 && m_open.at(id)->live; }
+    size_t LiveCount() const {
+        return static_cast<size_t>(std::count_if(
+            m_open.begin(), m_open.end(), [](const auto& open) { return open.second->live; }));
+    }
+    Connection* NextWithReplies(size_t& turn) {
+        std::vector<Connection*> ready;
+        for (const auto& [id, connection] : m_open)
+            if (connection->live && !connection->replies.empty())
+                ready.push_back(connection);
+        return ready.empty() ? nullptr : ready[turn++ % ready.size()];
+    }
+
+    void Answer(Connection& connection, const std::string& command) {
         commands.push_back(command);
+        transcripts[connection.index].push_back(command);
         if (command == "MODE READER")
-            return Reply({"200 reader"});
+            return Reply(connection, {"200 reader"});
+        if (command.starts_with("AUTHINFO USER "))
+            return Reply(connection, {"381 more"});
+        if (command.starts_with("AUTHINFO PASS "))
+            return Reply(connection, {"281 welcome"});
         if (command.starts_with("GROUP ")) {
             const auto group = groups.find(command.substr(6));
             if (group == groups.end())
-                return Reply({"411 no such group"});
-            m_group = &group->second;
+                return Reply(connection, {"411 no such group"});
+            connection.group = &group->second;
             const uint32_t last = group->second.empty() ? 0 : group->second.rbegin()->first;
-            return Reply({"211 " + std::to_string(group->second.size()) + " 1 " +
-                          std::to_string(last) + " " + group->first});
+            return Reply(connection, {"211 " + std::to_string(group->second.size()) + " 1 " +
+                                      std::to_string(last) + " " + group->first});
         }
         const bool head = command.starts_with("HEAD ");
         if (head || command.starts_with("BODY ")) {
-            m_current = static_cast<uint32_t>(std::stoul(command.substr(5)));
+            connection.current = static_cast<uint32_t>(std::stoul(command.substr(5)));
         } else if (command != "BODY") {
-            return Reply({"500 what?"});
+            return Reply(connection, {"500 what?"});
         }
-        const auto article = m_group ? m_group->find(m_current) : decltype(m_group->end()){};
-        if (m_group == nullptr || article == m_group->end())
-            return Reply({"423 no such article"});
+        articleCommands[connection.index].push_back(command);
+        auto* group = connection.group;
+        const auto article = group ? group->find(connection.current) : decltype(group->end()){};
+        if (group == nullptr || article == group->end())
+            return Reply(connection, {"423 no such article"});
         const std::vector<std::string>& lines =
             head ? article->second.headers : article->second.body;
         if (!head && lines.empty())
-            return Reply({"430 body gone"});
-        Reply(wire::Block((head ? "221 " : "222 ") + std::to_string(m_current) + " <id>", lines));
+            return Reply(connection, {"430 body gone"});
+        Reply(connection,
+              wire::Block((head ? "221 " : "222 ") + std::to_string(connection.current) + " <id>",
+                          lines));
     }
-    void Reply(const std::vector<std::string>& lines) {
-        m_replies.insert(m_replies.end(), lines.begin(), lines.end());
+    static void Reply(Connection& connection, const std::vector<std::string>& lines) {
+        connection.replies.insert(connection.replies.end(), lines.begin(), lines.end());
     }
 
-    CSocketOwnerWnd* m_owner = nullptr;
-    bool m_live = false;
-    std::deque<std::string> m_replies;
-    std::map<uint32_t, CorpusArticle>* m_group = nullptr;
-    uint32_t m_current = 0;
+    std::map<size_t, Connection*> m_open;
+    size_t m_ids = 0;
 };
 
 CorpusArticle Article(const std::string& subject, std::vector<std::string> body,
@@ -186,8 +251,13 @@ class RunPipelineTest : public RunTest {
         AddGroup(*table, "alt.three", 0);
     }
 
-    Outcome Play(uint32_t depth, const std::function<void(CExtractionRun&, size_t)>& after = {}) {
+    Outcome Play(uint32_t depth, const std::function<void(CExtractionRun&, size_t)>& after = {},
+                 uint32_t connections = 1) {
         profile.WriteProfileInt("Servers\\news.example", "Pipeline Depth", depth);
+        profile.WriteProfileInt("Servers\\news.example", "Connections", connections);
+        corpus.opened = corpus.mostOpen = 0;
+        corpus.transcripts.clear();
+        corpus.articleCommands.clear();
         std::error_code ignored;
         std::filesystem::remove_all(settings.m_DecodeDir, ignored);
         for (size_t i = 0; i < table->GetCount(); ++i)
@@ -255,14 +325,16 @@ TEST_F(RunPipelineTest, CatchUpOfTheGroupDropsTheHeadsSentAhead) {
         if (lines == 40)
             run.CatchUpCurrentGroup();
     };
-    const Outcome deep = Play(64, catchUp);
-    EXPECT_THAT(deep.groups,
-                ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0", "alt.three 32"));
-    EXPECT_NE(std::find(deep.log.begin(), deep.log.end(), "Catching up group alt.one."),
-              deep.log.end());
-    EXPECT_EQ(deep.log.back(), "Extract Complete");
-    EXPECT_EQ(deep.files.count("g.bin"), 1u); // the groups after it are read as ever
-    EXPECT_EQ(deep.files.count("e.bin"), 0u);
+    for (const uint32_t connections : {1u, 3u}) {
+        const Outcome deep = Play(64, catchUp, connections);
+        EXPECT_THAT(deep.groups,
+                    ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0", "alt.three 32"));
+        EXPECT_NE(std::find(deep.log.begin(), deep.log.end(), "Catching up group alt.one."),
+                  deep.log.end());
+        EXPECT_EQ(deep.log.back(), "Extract Complete");
+        EXPECT_EQ(deep.files.count("g.bin"), 1u); // the groups after it are read as ever
+        EXPECT_EQ(deep.files.count("e.bin"), 0u);
+    }
 }
 
 // A stop or a connection error with commands in flight: the run ends with nothing left
@@ -272,7 +344,8 @@ TEST_F(RunPipelineTest, StopAndErrorWithCommandsInFlight) {
     SaveGroups();
     const Outcome all = Play(1);
     const std::vector<GroupRecord> start = saved;
-    for (const bool error : {false, true}) {
+    for (const auto& [error, connections] :
+         {std::pair{false, 1u}, {true, 1u}, {false, 3u}, {true, 3u}}) {
         for (const size_t at : {3u, 25u, 60u, 120u, 200u, 400u}) {
             saved = start;
             const auto interrupt = [&](CExtractionRun& run, size_t lines) {
@@ -283,20 +356,99 @@ TEST_F(RunPipelineTest, StopAndErrorWithCommandsInFlight) {
                 else
                     run.StartOrStop(0);
             };
-            const Outcome first = Play(64, interrupt);
+            const Outcome first = Play(64, interrupt, connections);
             EXPECT_EQ(corpus.Queued(), 0u) << at;
             EXPECT_TRUE(PartFilePaths().empty()) << at;
             SaveGroups();
             std::map<std::string, std::string> files = first.files;
-            const Outcome rest = Play(64);
+            const Outcome rest = Play(64, {}, connections);
             files.insert(rest.files.begin(), rest.files.end());
             EXPECT_EQ(rest.log.back(), "Extract Complete") << at;
             for (const auto& [name, bytes] : all.files) {
                 const bool lostSet = !error && (name == "c.bin" || name == "f.bin");
                 if (!lostSet || files.count(name))
                     EXPECT_EQ(files[name], bytes)
-                        << name << " at " << at << (error ? " error" : " stop");
+                        << name << " at " << at << (error ? " error" : " stop") << " with "
+                        << connections;
             }
         }
     }
+}
+
+// Several connections: the helpers take a share of the commands sent ahead, and what the run
+// leaves behind is exactly what one command at a time leaves, with no HEAD or BODY sent twice.
+TEST_F(RunPipelineTest, SeveralConnectionsGiveTheOutcomeOfOneCommandAtATime) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    const auto articleCommands = [this] {
+        size_t count = 0;
+        for (const auto& [index, commands] : corpus.articleCommands)
+            count += commands.size();
+        return count;
+    };
+    const size_t commandsAlone = articleCommands();
+    for (const uint32_t connections : {2u, 4u}) {
+        for (const uint32_t depth : {2u, 16u, 256u}) {
+            EXPECT_EQ(Play(depth, {}, connections), alone) << depth << " " << connections;
+            EXPECT_EQ(articleCommands(), commandsAlone) << depth << " " << connections;
+            EXPECT_EQ(corpus.opened, connections);
+            EXPECT_EQ(corpus.mostOpen, connections);
+            for (uint32_t helper = 1; helper < connections && depth > connections; ++helper)
+                EXPECT_FALSE(corpus.articleCommands[helper].empty()) << depth << " " << helper;
+        }
+    }
+}
+
+TEST_F(RunPipelineTest, HelpersRepeatTheLoginAndSelectTheRunsGroup) {
+    CServerRecord(profile, kServer).WriteLogin("me", "secret");
+    SaveGroups();
+    const Outcome alone = Play(1);
+    EXPECT_EQ(Play(256, {}, 3), alone);
+    ASSERT_EQ(corpus.transcripts.size(), 3u);
+    for (const auto& [index, transcript] : corpus.transcripts) {
+        ASSERT_GE(transcript.size(), 5u) << index;
+        EXPECT_THAT(
+            std::vector(transcript.begin(), transcript.begin() + 4),
+            ElementsAre("AUTHINFO USER me", "AUTHINFO PASS secret", "MODE READER", "GROUP alt.one"))
+            << index;
+        // Later groups are selected on the helpers too before their commands.
+        EXPECT_NE(std::find(transcript.begin(), transcript.end(), "GROUP alt.three"),
+                  transcript.end())
+            << index;
+    }
+}
+
+// A server that refuses the third connection and after (502 for too many) leaves the run with
+// two, for this group and the next: no more attempts, and nothing lost.
+TEST_F(RunPipelineTest, AServerRefusingMoreConnectionsGetsNoMore) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.greeting = [](size_t index) {
+        return std::string(index >= 2 ? "502 too many connections" : "200 corpus ready");
+    };
+    EXPECT_EQ(Play(256, {}, 4), alone);
+    EXPECT_EQ(corpus.opened, 4u);
+    EXPECT_FALSE(corpus.articleCommands[1].empty());
+    EXPECT_TRUE(corpus.articleCommands[2].empty());
+    EXPECT_TRUE(corpus.articleCommands[3].empty());
+}
+
+// A helper that breaks at any point: what it had not answered is asked again on the first
+// connection, the outcome is unchanged, and the server gets one connection less.
+TEST_F(RunPipelineTest, AHelperThatBreaksLosesNothing) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    size_t broken = 0;
+    for (size_t at = 4; at < 700; at += 9) {
+        bool done = false;
+        const auto breakHelper = [&](CExtractionRun&, size_t lines) {
+            if (lines >= at && !done)
+                done = corpus.Break(1);
+        };
+        EXPECT_EQ(Play(256, breakHelper, 3), alone) << at;
+        EXPECT_EQ(corpus.Queued(), 0u) << at;
+        EXPECT_TRUE(PartFilePaths().empty()) << at;
+        broken += done ? 1 : 0;
+    }
+    EXPECT_GT(broken, 50u);
 }

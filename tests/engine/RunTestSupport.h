@@ -153,6 +153,8 @@ class RunTest : public ::testing::Test {
     }
 
     CGroupTable& AddServer(const std::string& name) {
+        // The script plays one connection.
+        profile.WriteProfileInt("Servers\\" + name, "Connections", 1);
         servers.push_back(std::make_unique<CGroupTable>(profile, name));
         return *servers.back();
     }
