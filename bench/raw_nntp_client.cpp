@@ -9,7 +9,9 @@
 //
 // RAW_DEPTH=N keeps up to N commands in flight the way the run's pipeline does: the HEADs of
 // the range sent ahead, each BODY sent once its HEAD's reply is in. RAW_HEADS_ONLY=1 asks for
-// no bodies (a group whose articles are all passed over).
+// no bodies (a group whose articles are all passed over). RAW_CONNECTIONS=N reads the range
+// over N connections at once, each logged in with the group selected, the k-th taking every
+// N-th article, each with RAW_DEPTH in flight.
 //
 // Prints "bytes=N articles=N heads=N seconds=S" on one line. Exit status 0 on success.
 
@@ -31,6 +33,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -194,6 +197,63 @@ void Login(RawConnection& connection, int argc, char** argv) {
         throw std::runtime_error("login refused");
 }
 
+struct Counts {
+    uint64_t bytes = 0;
+    unsigned long heads = 0;
+    unsigned long articles = 0;
+};
+
+struct Options {
+    const char* host;
+    const char* port;
+    const char* group;
+    bool tls;
+    int argc;
+    char** argv;
+    unsigned long depth;
+    bool bodies;
+};
+
+// One connection's share of the group: the articles first + share, first + share + step, ...
+Counts ReadShare(const Options& options, unsigned long share, unsigned long step) {
+    RawConnection connection(options.host, options.port, options.tls);
+    if (ReplyCode(connection.ReadLine()) / 100 != 2)
+        throw std::runtime_error("no greeting");
+    Login(connection, options.argc, options.argv);
+    Command(connection, "MODE READER");
+    const GroupRange range = SelectGroup(connection, options.group);
+    Counts counts;
+    std::deque<InFlight> inFlight;
+    unsigned long next = (range.last != 0 ? range.first : 1) + share;
+    for (;;) {
+        while (inFlight.size() < options.depth && range.last != 0 && next <= range.last) {
+            connection.SendLine("HEAD " + std::to_string(next));
+            inFlight.push_back({true, next});
+            next += step;
+        }
+        if (inFlight.empty())
+            break;
+        const InFlight command = inFlight.front();
+        inFlight.pop_front();
+        const int code = ReplyCode(connection.ReadLine());
+        if (code != (command.head ? 221 : 222))
+            continue;
+        SkipMultiLine(connection);
+        if (!command.head) {
+            ++counts.articles;
+            continue;
+        }
+        ++counts.heads;
+        if (options.bodies) {
+            connection.SendLine("BODY " + std::to_string(command.number));
+            inFlight.push_back({false, command.number});
+        }
+    }
+    connection.SendLine("QUIT");
+    counts.bytes = connection.BytesReceived();
+    return counts;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -206,51 +266,42 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: raw_nntp_client [--tls] HOST PORT GROUP [USER PASSWORD]\n");
         return 2;
     }
-    try {
-        const auto start = std::chrono::steady_clock::now();
-        RawConnection connection(argv[1], argv[2], tls);
-        if (ReplyCode(connection.ReadLine()) / 100 != 2)
-            throw std::runtime_error("no greeting");
-        Login(connection, argc, argv);
-        Command(connection, "MODE READER");
-        const GroupRange range = SelectGroup(connection, argv[3]);
-        unsigned long heads = 0;
-        unsigned long articles = 0;
-        const unsigned long depth = std::max(1ul, EnvironmentNumber("RAW_DEPTH", 1));
-        const bool bodies = EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0;
-        std::deque<InFlight> inFlight;
-        unsigned long next = range.last != 0 ? range.first : 1;
-        for (;;) {
-            while (inFlight.size() < depth && range.last != 0 && next <= range.last) {
-                connection.SendLine("HEAD " + std::to_string(next));
-                inFlight.push_back({true, next++});
+    const Options options{argv[1],
+                          argv[2],
+                          argv[3],
+                          tls,
+                          argc,
+                          argv,
+                          std::max(1ul, EnvironmentNumber("RAW_DEPTH", 1)),
+                          EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0};
+    const unsigned long connections = std::max(1ul, EnvironmentNumber("RAW_CONNECTIONS", 1));
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<Counts> counts(connections);
+    std::vector<std::string> errors(connections);
+    std::vector<std::thread> threads;
+    for (unsigned long k = 0; k < connections; ++k)
+        threads.emplace_back([&, k] {
+            try {
+                counts[k] = ReadShare(options, k, connections);
+            } catch (const std::exception& e) {
+                errors[k] = e.what();
             }
-            if (inFlight.empty())
-                break;
-            const InFlight command = inFlight.front();
-            inFlight.pop_front();
-            const int code = ReplyCode(connection.ReadLine());
-            if (code != (command.head ? 221 : 222))
-                continue;
-            SkipMultiLine(connection);
-            if (!command.head) {
-                ++articles;
-                continue;
-            }
-            ++heads;
-            if (bodies) {
-                connection.SendLine("BODY " + std::to_string(command.number));
-                inFlight.push_back({false, command.number});
-            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    Counts total;
+    for (unsigned long k = 0; k < connections; ++k) {
+        if (!errors[k].empty()) {
+            std::fprintf(stderr, "raw_nntp_client: %s\n", errors[k].c_str());
+            return 1;
         }
-        connection.SendLine("QUIT");
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        std::printf("bytes=%llu articles=%lu heads=%lu seconds=%.3f\n",
-                    static_cast<unsigned long long>(connection.BytesReceived()), articles, heads,
-                    elapsed.count());
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "raw_nntp_client: %s\n", e.what());
-        return 1;
+        total.bytes += counts[k].bytes;
+        total.heads += counts[k].heads;
+        total.articles += counts[k].articles;
     }
+    std::printf("bytes=%llu articles=%lu heads=%lu seconds=%.3f\n",
+                static_cast<unsigned long long>(total.bytes), total.articles, total.heads,
+                elapsed.count());
+    return 0;
 }

@@ -4,22 +4,25 @@
 # Two groups: TEXT_ARTICLES short text articles that the run passes over on their headers, and
 # a yEnc corpus of BIN_MB MB in parts of 5000 lines. For each round trip of RTTS (ms), measured
 # side by side on the same corpus:
-#   1. gleanwick -headless with "Pipeline Depth" 1 (one command, then its reply) and with each
-#      depth of DEPTHS;
-#   2. bench/raw_nntp_client at depth 1 and at each depth of DEPTHS, the same method as the run
-#      (HEADs of the range sent ahead, each BODY once its HEAD's reply is in).
+#   1. gleanwick -headless with "Pipeline Depth" 1 and one connection (one command, then its
+#      reply) and with each depth of DEPTHS and each count of CONNECTIONS ("Connections");
+#   2. bench/raw_nntp_client with the same depth and connections, the same method as the run
+#      (HEADs of the range sent ahead, each BODY once its HEAD's reply is in, the range shared
+#      out over the connections).
 # Prints headers per second for the text group, MB/s for the binaries, CPU seconds and peak
 # RSS. Not part of the test suite; run as root (INN2 runs as the news user).
 #
-#   bench/rtt_bench.sh [GLEANWICK_BINARY]      RTTS="20 50" DEPTHS="16 64" TEXT_ARTICLES=1000 BIN_MB=40
+#   bench/rtt_bench.sh [GLEANWICK_BINARY]      RTTS="20 50" DEPTHS="256" CONNECTIONS="1 4"
+#                                              TEXT_ARTICLES=2000 BIN_MB=200
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 GW_BINARY=$(realpath -m "${1:-$ROOT/build/gleanwick}")
 RTTS=${RTTS:-20 50}
-DEPTHS=${DEPTHS:-16 64}
-TEXT_ARTICLES=${TEXT_ARTICLES:-1000}
-BIN_MB=${BIN_MB:-40}
+DEPTHS=${DEPTHS:-256}
+CONNECTIONS=${CONNECTIONS:-1 4}
+TEXT_ARTICLES=${TEXT_ARTICLES:-2000}
+BIN_MB=${BIN_MB:-200}
 TEXT_GROUP=alt.bench.text
 BIN_GROUP=alt.binaries.bench
 
@@ -44,8 +47,8 @@ trap '[[ -n $RELAY_PID ]] && kill "$RELAY_PID" 2>/dev/null; inn_stop; rm -rf "$W
 trap 'exit 130' INT TERM
 mkdir -p "$WORK/orig" "$WORK/articles" "$WORK/parts"
 
-g++ -std=c++20 -O2 -Wall -Wextra -o "$WORK/raw_nntp_client" "$ROOT/bench/raw_nntp_client.cpp" ||
-    die "cannot build the raw client"
+g++ -std=c++20 -O2 -Wall -Wextra -pthread -o "$WORK/raw_nntp_client" \
+    "$ROOT/bench/raw_nntp_client.cpp" -lssl -lcrypto || die "cannot build the raw client"
 
 echo "== corpus: $TEXT_ARTICLES text articles, $BIN_MB MB of yEnc parts"
 articles=()
@@ -82,11 +85,11 @@ measure() { # FILE COMMAND...
     tail -n 1 "$out.time"
 }
 
-gleanwick() { # PORT GROUP DEPTH: prints "wall cpu rss_mb"
-    local home=$WORK/home-$2-$3 status wall user sys rss
+gleanwick() { # PORT GROUP DEPTH CONNECTIONS: prints "wall cpu rss_mb"
+    local home=$WORK/home-$2-$3-$4 status wall user sys rss
     rm -rf "$home"
     GW_SETTINGS=('"m_uMinLines"=dword:00000032')
-    GW_SERVER_ROWS=("\"Pipeline Depth\"=$(gw_dword "$3")")
+    GW_SERVER_ROWS=("\"Pipeline Depth\"=$(gw_dword "$3")" "\"Connections\"=$(gw_dword "$4")")
     gw_home "$home" "$1"
     gw_newsrc "$home" "$2: 0"
     read -r status wall user sys rss < <(GLEANWICK_HOME=$home QT_QPA_PLATFORM=offscreen \
@@ -98,9 +101,9 @@ gleanwick() { # PORT GROUP DEPTH: prints "wall cpu rss_mb"
     awk -v w="$wall" -v u="$user" -v s="$sys" -v r="$rss" 'BEGIN { printf "%s %.2f %.1f\n", w, u + s, r / 1024 }'
 }
 
-raw() { # PORT GROUP DEPTH HEADS_ONLY: prints "seconds bytes cpu rss_mb"
+raw() { # PORT GROUP DEPTH HEADS_ONLY CONNECTIONS: prints "seconds bytes cpu rss_mb"
     local out=$WORK/raw.out status wall user sys rss
-    read -r status wall user sys rss < <(RAW_DEPTH=$3 RAW_HEADS_ONLY=$4 measure "$out" \
+    read -r status wall user sys rss < <(RAW_DEPTH=$3 RAW_HEADS_ONLY=$4 RAW_CONNECTIONS=$5 measure "$out" \
         "$WORK/raw_nntp_client" 127.0.0.1 "$1" "$2")
     [[ $status -eq 0 ]] || die "raw client failed: $(cat "$out")"
     awk -v u="$user" -v s="$sys" -v r="$rss" '{
@@ -108,7 +111,7 @@ raw() { # PORT GROUP DEPTH HEADS_ONLY: prints "seconds bytes cpu rss_mb"
         printf "%s %s %.2f %.1f\n", v["seconds"], v["bytes"], u + s, r / 1024 }' "$out"
 }
 
-bin_bytes=$(raw "$INN_READ_PORT" "$BIN_GROUP" 1 0 | cut -d' ' -f2)
+bin_bytes=$(raw "$INN_READ_PORT" "$BIN_GROUP" 1 0 1 | cut -d' ' -f2)
 for rtt in $RTTS; do
     port=$(inn_free_port)
     python3 "$ROOT/bench/delay_relay.py" "$port" "$INN_READ_PORT" "$rtt" 7200 >"$WORK/relay.out" 2>&1 &
@@ -118,17 +121,22 @@ for rtt in $RTTS; do
     echo "== round trip $rtt ms ($TEXT_ARTICLES text articles passed over; $((bin_bytes / 1000000)) MB of yEnc replies)"
     printf '%-28s %12s %10s %12s %10s %8s\n' "" "headers/s" "CPU s" "binary MB/s" "CPU s" "RSS MB"
     for depth in 1 $DEPTHS; do
-        read -r tw tc tr < <(gleanwick "$port" "$TEXT_GROUP" "$depth")
-        read -r bw bc br < <(gleanwick "$port" "$BIN_GROUP" "$depth")
-        awk -v n="$TEXT_ARTICLES" -v b="$bin_bytes" -v d="$depth" -v tw="$tw" -v tc="$tc" \
-            -v bw="$bw" -v bc="$bc" -v r="$br" 'BEGIN {
-            printf "%-28s %12.1f %10.2f %12.1f %10.2f %8.1f\n", "gleanwick, depth " d, n / tw, tc, b / 1e6 / bw, bc, r }'
-        read -r rts _ rtc _ < <(raw "$port" "$TEXT_GROUP" "$depth" 1)
-        read -r rbs _ rbc rr < <(raw "$port" "$BIN_GROUP" "$depth" 0)
-        awk -v n="$TEXT_ARTICLES" -v b="$bin_bytes" -v d="$depth" -v ts="$rts" -v tc="$rtc" \
-            -v bs="$rbs" -v bc="$rbc" -v r="$rr" -v gw="$bw" 'BEGIN {
-            printf "%-28s %12.1f %10.2f %12.1f %10.2f %8.1f\n", "raw client, depth " d, n / ts, tc, b / 1e6 / bs, bc, r
-            printf "%-28s binaries: gleanwick / raw client %.2f\n", "", bs / gw }'
+        counts=$CONNECTIONS
+        [[ $depth -eq 1 ]] && counts=1
+        for conns in $counts; do
+            label="depth $depth, $conns conn."
+            read -r tw tc tr < <(gleanwick "$port" "$TEXT_GROUP" "$depth" "$conns")
+            read -r bw bc br < <(gleanwick "$port" "$BIN_GROUP" "$depth" "$conns")
+            awk -v n="$TEXT_ARTICLES" -v b="$bin_bytes" -v l="$label" -v tw="$tw" -v tc="$tc" \
+                -v bw="$bw" -v bc="$bc" -v r="$br" 'BEGIN {
+                printf "%-28s %12.1f %10.2f %12.1f %10.2f %8.1f\n", "gleanwick, " l, n / tw, tc, b / 1e6 / bw, bc, r }'
+            read -r rts _ rtc _ < <(raw "$port" "$TEXT_GROUP" "$depth" 1 "$conns")
+            read -r rbs _ rbc rr < <(raw "$port" "$BIN_GROUP" "$depth" 0 "$conns")
+            awk -v n="$TEXT_ARTICLES" -v b="$bin_bytes" -v l="$label" -v ts="$rts" -v tc="$rtc" \
+                -v bs="$rbs" -v bc="$rbc" -v r="$rr" -v gw="$bw" -v gt="$tw" 'BEGIN {
+                printf "%-28s %12.1f %10.2f %12.1f %10.2f %8.1f\n", "raw client, " l, n / ts, tc, b / 1e6 / bs, bc, r
+                printf "%-28s gleanwick / raw client: headers %.2f, binaries %.2f\n", "", ts / gt, bs / gw }'
+        done
     done
     kill "$RELAY_PID" 2>/dev/null
     wait "$RELAY_PID" 2>/dev/null

@@ -58,10 +58,42 @@ CCommandPipeline::~CCommandPipeline() {
     *m_alive = false;
 }
 
+// Commands already sent ahead that the new plan names first stay in flight in their places;
+// the rest of them are dropped, and the new plan goes on after those it named.
 void CCommandPipeline::SetPlan(Plan plan, std::size_t ahead) {
     m_plan = std::move(plan);
+    m_next.reset();
     m_nPlanDepth = std::min(ahead, m_nDepth);
+    auto command = m_commands.begin();
+    for (; command != m_commands.end(); ++command) {
+        if (!IsAhead(*command))
+            continue;
+        std::string next;
+        if (!NextPlanned(next))
+            break;
+        if (next != command->text) {
+            m_next = std::move(next);
+            break;
+        }
+    }
+    DropAhead(command);
     SendAhead();
+}
+
+bool CCommandPipeline::NextPlanned(std::string& command) {
+    if (m_next) {
+        command = std::move(*m_next);
+        m_next.reset();
+        return true;
+    }
+    if (m_plan && m_plan(command))
+        return true;
+    m_plan = nullptr;
+    return false;
+}
+
+bool CCommandPipeline::IsAhead(const Command& command) {
+    return !command.claimed && !command.internal && (!command.dropped || command.resend);
 }
 
 std::size_t CCommandPipeline::OpenConnections() const {
@@ -106,6 +138,7 @@ void CCommandPipeline::ForgetCommands() {
     m_claims.clear();
     m_nHeldBytes = 0;
     m_plan = nullptr;
+    m_next.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -128,8 +161,9 @@ void CCommandPipeline::SendLine(std::string_view line) {
             text = "BODY " + std::to_string(m_uLastHead);
         if (!IsBody(line)) {
             // The walk is over (a new group, a login): what was sent ahead is not wanted.
-            DropAhead();
+            DropAhead(m_commands.begin());
             m_plan = nullptr;
+            m_next.reset();
         }
         Transmit(First(), std::move(text), true);
     }
@@ -145,8 +179,14 @@ void CCommandPipeline::ThrowIfFirstBroken() {
 void CCommandPipeline::Claim(std::string_view line) {
     if (IsHead(line))
         m_uLastHead = static_cast<uint32_t>(std::max(0, ParseDecimalPrefix(line.substr(5))));
-    const Commands::iterator ahead = OldestAhead();
-    if (ahead != m_commands.end() && ahead->text == line) {
+    // Sent ahead already, maybe behind commands the run has left (the rest of a set it passed
+    // over): those are dropped, the plan goes on.
+    const Commands::iterator ahead =
+        std::find_if(m_commands.begin(), m_commands.end(), [line](const Command& command) {
+            return IsAhead(command) && command.text == line;
+        });
+    if (ahead != m_commands.end()) {
+        DropAhead(m_commands.begin(), ahead);
         if (!ahead->resend) {
             ahead->claimed = true;
             m_claims.push_back(ahead);
@@ -161,9 +201,10 @@ void CCommandPipeline::Claim(std::string_view line) {
     }
     // Nothing sent ahead yet: the plan must name this command next, or the run has left it.
     std::string next;
-    if (ahead != m_commands.end() || !m_plan || !m_plan(next) || next != line) {
-        DropAhead();
+    if (OldestAhead() != m_commands.end() || !NextPlanned(next) || next != line) {
+        DropAhead(m_commands.begin());
         m_plan = nullptr;
+        m_next.reset();
     }
     Transmit(First(), std::string(line), true);
 }
@@ -191,13 +232,11 @@ CCommandPipeline::Commands::iterator CCommandPipeline::Transmit(Lane& lane, std:
 // Tops the commands in flight up to the plan's depth with its next commands, while the
 // replies held stay within their bound.
 void CCommandPipeline::SendAhead() {
-    while (m_plan && m_commands.size() - m_nInternal < m_nPlanDepth &&
+    while ((m_plan || m_next) && m_commands.size() - m_nInternal < m_nPlanDepth &&
            m_nHeldBytes < kMaxHeldBytes) {
         std::string text;
-        if (!m_plan(text)) {
-            m_plan = nullptr;
+        if (!NextPlanned(text))
             return;
-        }
         // The helpers open with the first command there is to send ahead.
         OpenHelpers();
         const Commands::iterator command = m_commands.insert(m_commands.end(), Command{});
@@ -206,6 +245,7 @@ void CCommandPipeline::SendAhead() {
             // The run's next command meets the same failure and handles it.
             m_commands.erase(command);
             m_plan = nullptr;
+            m_next.reset();
             return;
         }
     }
@@ -250,10 +290,10 @@ void CCommandPipeline::Discard(Command& command) {
     command.dropped = true;
 }
 
-// Commands sent ahead that the run will not ask for: complete replies go, the others are read
-// and dropped as they arrive.
-void CCommandPipeline::DropAhead() {
-    for (auto command = m_commands.begin(); command != m_commands.end();) {
+// Commands sent ahead, from `command` to `end`, that the run will not ask for: complete replies go,
+// the others are read and dropped as they arrive.
+void CCommandPipeline::DropAhead(Commands::iterator command, Commands::iterator end) {
+    while (command != end) {
         if (command->claimed || command->internal) {
             ++command;
             continue;
@@ -269,10 +309,7 @@ void CCommandPipeline::DropAhead() {
 }
 
 CCommandPipeline::Commands::iterator CCommandPipeline::OldestAhead() {
-    for (auto command = m_commands.begin(); command != m_commands.end(); ++command)
-        if (!command->claimed && !command->internal && (!command->dropped || command->resend))
-            return command;
-    return m_commands.end();
+    return std::find_if(m_commands.begin(), m_commands.end(), IsAhead);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -472,6 +509,8 @@ void CCommandPipeline::ContinueLogin(Lane& lane) {
         return;
     }
     lane.ready = true;
+    DebugTrace(1, "Helper connection to %s logged in (%zu open)\n", m_server.c_str(),
+               OpenConnections());
     SendAhead();
 }
 

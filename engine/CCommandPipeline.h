@@ -6,6 +6,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,7 +107,10 @@ class CCommandPipeline : public INewsConnection {
 
     void Claim(std::string_view line);
     void SendAhead();
-    void DropAhead();
+    void DropAhead(Commands::iterator command) { DropAhead(command, m_commands.end()); }
+    void DropAhead(Commands::iterator command, Commands::iterator end);
+    bool NextPlanned(std::string& command);
+    static bool IsAhead(const Command& command);
     Commands::iterator Enqueue(Lane& lane, std::string text, bool claimed, bool internal);
     Commands::iterator Transmit(Lane& lane, std::string text, bool claimed, bool internal = false);
     bool SendOn(Lane* lane, Commands::iterator command);
@@ -124,6 +128,7 @@ class CCommandPipeline : public INewsConnection {
     std::size_t m_nUsable;                      // connections the server may get
     std::size_t m_nDepth;
     Plan m_plan;
+    std::optional<std::string> m_next; // taken from the plan, not sent yet
     std::size_t m_nPlanDepth = 0;
     Commands m_commands;         // in the order sent
     std::size_t m_nInternal = 0; // of them the helpers' own

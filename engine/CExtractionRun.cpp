@@ -248,14 +248,24 @@ void CExtractionRun::PlanHeads() {
     m_pPipeline->SetPlan(std::move(plan), std::numeric_limits<size_t>::max());
 }
 
-// The BODYs of the set's later parts, sent ahead so that the next part's data follows the
-// current part's without a round trip between them.
+// The BODYs of the set's later parts, then of every part of the complete sets after it, sent
+// ahead so that the next part's data follows the current part's without a round trip between
+// them, and the next set's first part follows this set's last. The sets after it are found as
+// NextPartSet will find them; a set the run passes over after its first part leaves the plan,
+// and what was sent ahead for it is dropped.
 void CExtractionRun::PlanParts() {
     if (m_pPipeline == nullptr)
         return;
-    auto plan = [slots = m_partTable, next = size_t{1}](std::string& command) mutable {
-        if (next + 1 >= slots.size())
+    auto plan = [this, slots = m_partTable, next = size_t{1},
+                 scan = m_pSetPos](std::string& command) mutable {
+        if (m_pGroup == nullptr || m_bCatchUpGroup)
             return false;
+        while (next + 1 >= slots.size()) {
+            if (scan == m_pending.end())
+                return false;
+            slots = CompleteSetSlots(scan);
+            next = 0;
+        }
         command = Numbered("BODY ", slots[next++]);
         return true;
     };
@@ -1025,36 +1035,45 @@ bool CExtractionRun::TakeYencDataLine(std::string_view line) {
 
 void CExtractionRun::NextPartSet() {
     while (m_pSetPos != m_pending.end() && !m_bCatchUpGroup) {
-        // The parts of one set are neighbours: their key holds the set's name and total.
         const PendingPartList::iterator first = m_pSetPos;
-        PendingPartList::iterator last = first;
-        size_t count = 0;
-        for (; last != m_pending.end() && last->setKey == first->setKey; ++last)
-            ++count;
-        m_pSetPos = last;
-        // Slots are made only for a run long enough to fill them: a huge total costs nothing.
-        const auto total = static_cast<size_t>(first->total);
-        if (count < total)
+        std::vector<uint32_t> slots = CompleteSetSlots(m_pSetPos);
+        if (slots.empty())
             continue;
-        // A part posted twice fills its slot once; the first to arrive is fetched.
-        std::vector<uint32_t> slots(total + 1, kMissingPart);
-        slots.back() = 0;
-        for (auto part = first; part != last; ++part) {
-            uint32_t& slot = slots[static_cast<size_t>(part->part - 1)];
-            if (slot == kMissingPart)
-                slot = part->record.articleNumber;
-        }
-        if (std::find(slots.begin(), slots.end() - 1, kMissingPart) != slots.end() - 1)
-            continue;
-        const auto partOne = std::find_if(first, last, [&slots](const PendingPart& part) {
+        const auto partOne = std::find_if(first, m_pSetPos, [&slots](const PendingPart& part) {
             return part.record.articleNumber == slots[0];
         });
+        const PendingPartList::iterator last = m_pSetPos;
         if (StartSet(partOne->record, std::move(slots))) {
             m_pSetPos = m_pending.Erase(first, last);
             return;
         }
     }
     NextGroup();
+}
+
+// The set of pending parts at `pos`: the article number of each part in part order and a 0
+// after them when the set is complete, empty when it is not. `pos` moves past the set.
+std::vector<uint32_t> CExtractionRun::CompleteSetSlots(PendingPartList::iterator& pos) {
+    // The parts of one set are neighbours: their key holds the set's name and total.
+    const PendingPartList::iterator first = pos;
+    size_t count = 0;
+    for (; pos != m_pending.end() && pos->setKey == first->setKey; ++pos)
+        ++count;
+    // Slots are made only for a run long enough to fill them: a huge total costs nothing.
+    const auto total = static_cast<size_t>(first->total);
+    if (count < total)
+        return {};
+    // A part posted twice fills its slot once; the first to arrive is fetched.
+    std::vector<uint32_t> slots(total + 1, kMissingPart);
+    slots.back() = 0;
+    for (auto part = first; part != pos; ++part) {
+        uint32_t& slot = slots[static_cast<size_t>(part->part - 1)];
+        if (slot == kMissingPart)
+            slot = part->record.articleNumber;
+    }
+    if (std::find(slots.begin(), slots.end() - 1, kMissingPart) != slots.end() - 1)
+        return {};
+    return slots;
 }
 
 // Requests part 1 of a complete set. When that cannot be sent, the set's records stay pending

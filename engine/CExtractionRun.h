@@ -125,6 +125,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextPendingArticle();
     void NextArticle();
     void NextPartSet();
+    std::vector<uint32_t> CompleteSetSlots(PendingPartList::iterator& pos);
     void FinishGroup();
     void DropGroup();
     void RememberPendingNumbers();

@@ -7,8 +7,11 @@
 #include "servers/CServerRecord.h"
 #include "support/YencEncoder.h"
 
+#include <algorithm>
 #include <deque>
+#include <iterator>
 #include <map>
+#include <set>
 
 using ::testing::ElementsAre;
 
@@ -249,6 +252,21 @@ class RunPipelineTest : public RunTest {
             three[n] = Article("t", {"x"});
         three[31] = Article("g.bin", wire::Uuencode("g.bin", f));
         AddGroup(*table, "alt.three", 0);
+
+        // Complete sets one after the other, one passed over for its file name after its
+        // first part: what was sent ahead for the rest of it is dropped.
+        auto& sets = corpus.groups["alt.sets"];
+        const auto hParts = YencSet("h.bin", a, 2), iParts = YencSet("i.bin", b, 3),
+                   jParts = YencSet("j.bin", c, 2);
+        sets[1] = Article("\"h.bin\" yEnc (2/2)", hParts[1]);
+        sets[2] = Article("\"i.bin\" yEnc (1/3)", iParts[0]);
+        sets[3] = Article("\"j.bin\" yEnc (1/2)", jParts[0]);
+        sets[4] = Article("\"h.bin\" yEnc (1/2)", hParts[0]);
+        sets[5] = Article("\"i.bin\" yEnc (3/3)", iParts[2]);
+        sets[6] = Article("\"j.bin\" yEnc (2/2)", jParts[1]);
+        sets[7] = Article("\"i.bin\" yEnc (2/3)", iParts[1]);
+        AddGroup(*table, "alt.sets", 0);
+        kills.push_back({2, "i.bin"});
     }
 
     Outcome Play(uint32_t depth, const std::function<void(CExtractionRun&, size_t)>& after = {},
@@ -305,20 +323,44 @@ TEST_F(RunPipelineTest, EveryDepthGivesTheOutcomeOfOneCommandAtATime) {
     SaveGroups();
     const Outcome alone = Play(1);
     const size_t commandsAlone = corpus.commands.size();
-    ASSERT_EQ(alone.files.size(), 7u) << alone;
-    EXPECT_EQ(alone.groups, (std::vector<std::string>{"alt.one 62 11", "alt.two 11",
-                                                      "alt.missing 0", "alt.three 32"}));
+    ASSERT_EQ(alone.files.size(), 9u) << alone;
+    EXPECT_EQ(alone.groups,
+              (std::vector<std::string>{"alt.one 62 11", "alt.two 11", "alt.missing 0",
+                                        "alt.three 32", "alt.sets 8"}));
+    EXPECT_NE(
+        std::find(alone.log.begin(), alone.log.end(), "Killing message with file name of: i.bin"),
+        alone.log.end());
     for (const uint32_t depth : {2u, 3u, 16u, 64u, 256u}) {
         corpus.commands.clear();
         EXPECT_EQ(Play(depth), alone) << "depth " << depth;
-        // Bare BODY commands became numbered ones; nothing else was sent twice or in vain.
-        EXPECT_EQ(corpus.commands.size(), commandsAlone) << depth;
+        // Bare BODY commands became numbered ones; nothing was sent twice, and nothing in vain
+        // but the later parts of the set passed over (two at most) when they went ahead.
+        EXPECT_GE(corpus.commands.size(), commandsAlone) << depth;
+        EXPECT_LE(corpus.commands.size(), commandsAlone + 2) << depth;
         EXPECT_EQ(std::count(corpus.commands.begin(), corpus.commands.end(), "BODY"), 0) << depth;
     }
 }
 
-// A catch-up of the group while HEADs are in flight: their replies are read and dropped, never
-// taken for the reply to the next GROUP.
+// The set after a set follows without a round trip: its first part is sent ahead while the
+// set before it is fetched, and a later plan does not send again what is already in flight.
+TEST_F(RunPipelineTest, TheNextSetsFirstPartIsSentAhead) {
+    SaveGroups();
+    std::vector<std::string> sentBeforeH;
+    const auto watch = [&](CExtractionRun&, size_t) {
+        const bool hDone = std::any_of(articles.rows.begin(), articles.rows.end(),
+                                       [](const auto& row) { return row.fileName == "h.bin"; });
+        if (hDone && sentBeforeH.empty())
+            sentBeforeH = corpus.commands;
+    };
+    Play(64, watch);
+    const auto group = std::find(sentBeforeH.begin(), sentBeforeH.end(), "GROUP alt.sets");
+    ASSERT_NE(group, sentBeforeH.end());
+    // h.bin is 4 and 1, i.bin 2, 7 and 5, j.bin 3 and 6.
+    EXPECT_EQ(std::vector(group + 8, sentBeforeH.end()),
+              (std::vector<std::string>{"BODY 4", "BODY 1", "BODY 2", "BODY 7", "BODY 5", "BODY 3",
+                                        "BODY 6"}));
+}
+
 TEST_F(RunPipelineTest, CatchUpOfTheGroupDropsTheHeadsSentAhead) {
     SaveGroups();
     const auto catchUp = [](CExtractionRun& run, size_t lines) {
@@ -327,8 +369,8 @@ TEST_F(RunPipelineTest, CatchUpOfTheGroupDropsTheHeadsSentAhead) {
     };
     for (const uint32_t connections : {1u, 3u}) {
         const Outcome deep = Play(64, catchUp, connections);
-        EXPECT_THAT(deep.groups,
-                    ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0", "alt.three 32"));
+        EXPECT_THAT(deep.groups, ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0",
+                                             "alt.three 32", "alt.sets 8"));
         EXPECT_NE(std::find(deep.log.begin(), deep.log.end(), "Catching up group alt.one."),
                   deep.log.end());
         EXPECT_EQ(deep.log.back(), "Extract Complete");
@@ -365,11 +407,13 @@ TEST_F(RunPipelineTest, StopAndErrorWithCommandsInFlight) {
             files.insert(rest.files.begin(), rest.files.end());
             EXPECT_EQ(rest.log.back(), "Extract Complete") << at;
             for (const auto& [name, bytes] : all.files) {
-                const bool lostSet = !error && (name == "c.bin" || name == "f.bin");
-                if (!lostSet || files.count(name))
+                const bool lostSet = !error && (name == "c.bin" || name == "f.bin" ||
+                                                name == "h.bin" || name == "j.bin");
+                if (!lostSet || files.count(name)) {
                     EXPECT_EQ(files[name], bytes)
                         << name << " at " << at << (error ? " error" : " stop") << " with "
                         << connections;
+                }
             }
         }
     }
@@ -390,7 +434,8 @@ TEST_F(RunPipelineTest, SeveralConnectionsGiveTheOutcomeOfOneCommandAtATime) {
     for (const uint32_t connections : {2u, 4u}) {
         for (const uint32_t depth : {2u, 16u, 256u}) {
             EXPECT_EQ(Play(depth, {}, connections), alone) << depth << " " << connections;
-            EXPECT_EQ(articleCommands(), commandsAlone) << depth << " " << connections;
+            EXPECT_GE(articleCommands(), commandsAlone) << depth << " " << connections;
+            EXPECT_LE(articleCommands(), commandsAlone + 2) << depth << " " << connections;
             EXPECT_EQ(corpus.opened, connections);
             EXPECT_EQ(corpus.mostOpen, connections);
             for (uint32_t helper = 1; helper < connections && depth > connections; ++helper)
