@@ -113,6 +113,9 @@ void CCommandPipeline::Start() {
 }
 
 void CCommandPipeline::Close() {
+    DebugTrace(1,
+               "Commands to %s dropped past the bound: %zu; moved to the first connection: %zu\n",
+               m_server.c_str(), m_nResent, m_nMoved);
     First().connection->Close();
     CloseHelpers();
     ForgetCommands();
@@ -131,6 +134,7 @@ void CCommandPipeline::CloseHelpers() {
 }
 
 void CCommandPipeline::ForgetCommands() {
+    ++m_nGeneration;
     for (const auto& lane : m_lanes)
         lane->inFlight.clear();
     m_commands.clear();
@@ -284,10 +288,14 @@ CCommandPipeline::Lane* CCommandPipeline::LaneForAhead() {
 }
 
 void CCommandPipeline::Discard(Command& command) {
-    for (const std::string& line : command.held)
-        m_nHeldBytes -= line.size();
-    command.held.clear();
+    ReleaseHeld(command);
     command.dropped = true;
+}
+
+void CCommandPipeline::ReleaseHeld(Command& command) {
+    m_nHeldBytes -= command.held.size() - command.heldPos;
+    std::string().swap(command.held);
+    command.heldPos = 0;
 }
 
 // Commands sent ahead, from `command` to `end`, that the run will not ask for: complete replies go,
@@ -333,6 +341,7 @@ void CCommandPipeline::Hold(Commands::iterator command, std::string_view line) {
     if (over && !command->claimed) {
         Discard(*command);
         command->resend = true;
+        ++m_nResent;
         return;
     }
     if (over && !command->lane->primary && !command->complete) {
@@ -347,16 +356,16 @@ void CCommandPipeline::Hold(Commands::iterator command, std::string_view line) {
         std::replace(lane.inFlight.begin(), lane.inFlight.end(), command, drain);
         return MoveToFirst(command);
     }
-    command->held.emplace_back(line);
-    m_nHeldBytes += line.size();
+    command->held.append(line);
+    command->held.push_back('\n');
+    m_nHeldBytes += line.size() + 1;
 }
 
 // A command the helper it went to will not answer now is sent again on the first connection,
 // keeping its place among the run's commands and the plan's.
 void CCommandPipeline::MoveToFirst(Commands::iterator command) {
-    for (const std::string& line : command->held)
-        m_nHeldBytes -= line.size();
-    command->held.clear();
+    ++m_nMoved;
+    ReleaseHeld(*command);
     command->statusSeen = command->multiLine = command->complete = false;
     if (!SendOn(&First(), command)) {
         command->complete = true;
@@ -382,7 +391,7 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
     }
     bool more = true;
     const bool taken = lane.primary && !m_claims.empty() && m_claims.front() == command;
-    if (taken && command->held.empty()) {
+    if (taken && !command->HasHeld()) {
         if (last) {
             m_claims.pop_front();
             m_commands.erase(command);
@@ -409,20 +418,31 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
 // pipeline meanwhile.
 bool CCommandPipeline::DeliverHeld() {
     const std::shared_ptr<bool> alive = m_alive;
-    while (!m_claims.empty() && !m_claims.front()->held.empty()) {
+    while (!m_claims.empty() && m_claims.front()->HasHeld()) {
         const Commands::iterator command = m_claims.front();
         if (!command->complete && !command->lane->primary)
             return true;
-        std::string line = std::move(command->held.front());
-        command->held.pop_front();
-        m_nHeldBytes -= line.size();
-        if (command->held.empty() && command->complete) {
+        // The lines are handed over from a buffer of their own, which outlives the pipeline if
+        // the run deletes it meanwhile; a close in between ends the delivery.
+        const std::string held = std::move(command->held);
+        std::size_t pos = command->heldPos;
+        m_nHeldBytes -= held.size() - pos;
+        command->held.clear();
+        command->heldPos = 0;
+        if (command->complete) {
             m_claims.pop_front();
             m_commands.erase(command);
         }
-        m_owner.OnResponseLine(line);
-        if (!*alive)
-            return false;
+        const unsigned generation = m_nGeneration;
+        while (pos < held.size()) {
+            const std::size_t end = held.find('\n', pos);
+            m_owner.OnResponseLine(std::string_view(held).substr(pos, end - pos));
+            if (!*alive)
+                return false;
+            if (generation != m_nGeneration)
+                return true;
+            pos = end + 1;
+        }
     }
     return true;
 }

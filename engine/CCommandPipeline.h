@@ -36,7 +36,7 @@ class CCommandPipeline : public INewsConnection {
     // The next command of the plan; false at its end.
     using Plan = std::function<bool(std::string& command)>;
 
-    static constexpr std::size_t kMaxHeldBytes = 16u << 20;
+    static constexpr std::size_t kMaxHeldBytes = 48u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
                      CSocketOwnerWnd& owner, std::size_t depth, std::size_t connections = 1);
@@ -65,9 +65,13 @@ class CCommandPipeline : public INewsConnection {
         bool dropped = false;  // its reply is read and dropped
         bool resend = false;   // its reply was dropped or lost: sent again when asked for
         bool statusSeen = false;
-        bool multiLine = false;       // known from the status line
-        bool complete = false;        // every line of the reply has arrived
-        std::deque<std::string> held; // reply lines that arrived before the run took them
+        bool multiLine = false; // known from the status line
+        bool complete = false;  // every line of the reply has arrived
+        // Reply lines that arrived before the run took them, each ended by a line feed (a
+        // line never holds one); those before heldPos are handed over.
+        std::string held;
+        std::size_t heldPos = 0;
+        bool HasHeld() const { return heldPos < held.size(); }
     };
     using Commands = std::list<Command>;
 
@@ -117,6 +121,7 @@ class CCommandPipeline : public INewsConnection {
     bool DeliverHeld();
     void Hold(Commands::iterator command, std::string_view line);
     void Discard(Command& command);
+    void ReleaseHeld(Command& command);
     bool EndsReply(Command& command, std::string_view line);
     Commands::iterator OldestAhead();
     Lane& First() { return *m_lanes.front(); }
@@ -135,9 +140,12 @@ class CCommandPipeline : public INewsConnection {
     // The run's commands whose replies it has not had whole, in the order it sent them.
     std::deque<Commands::iterator> m_claims;
     std::size_t m_nHeldBytes = 0;
+    std::size_t m_nResent = 0;        // replies dropped past the bound, for the trace
+    std::size_t m_nMoved = 0;         // commands moved from a helper to the first connection
     uint32_t m_uLastHead = 0;         // of the run's last HEAD
     std::vector<std::string> m_login; // the run's AUTHINFO and MODE READER, for the helpers
     std::string m_group;              // the run's group
     bool m_bFirstBroken = false;      // a command moved to the first connection could not be sent
+    unsigned m_nGeneration = 0;       // counts the closes and starts
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -38,10 +38,10 @@ constexpr uint32_t kMissingPart = 0xFFFFFFFFu;
 constexpr size_t kDecodedBlock = 1024 * 1024;
 // A set's BODYs in flight at once with a pipeline: as many as this many bytes of parts, going
 // by the Lines of its first part (about a line's worth of bytes each), within the bounds.
-constexpr size_t kPartBytesInFlight = 12u << 20;
+constexpr size_t kPartBytesInFlight = 32u << 20;
 constexpr size_t kBytesPerLine = 130;
 constexpr size_t kMinPartsInFlight = 2;
-constexpr size_t kMaxPartsInFlight = 32;
+constexpr size_t kMaxPartsInFlight = 64;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
