@@ -63,7 +63,7 @@ CCommandPipeline::~CCommandPipeline() {
 void CCommandPipeline::SetPlan(Plan plan, std::size_t ahead) {
     m_plan = std::move(plan);
     m_next.reset();
-    m_nPlanDepth = std::min(ahead, m_nDepth);
+    m_nPlanAhead = ahead;
     auto command = m_commands.begin();
     for (; command != m_commands.end(); ++command) {
         if (!IsAhead(*command))
@@ -236,7 +236,7 @@ CCommandPipeline::Commands::iterator CCommandPipeline::Transmit(Lane& lane, std:
 // Tops the commands in flight up to the plan's depth with its next commands, while the
 // replies held stay within their bound.
 void CCommandPipeline::SendAhead() {
-    while ((m_plan || m_next) && m_commands.size() - m_nInternal < m_nPlanDepth &&
+    while ((m_plan || m_next) && m_commands.size() - m_nInternal < PlanLimit() &&
            m_nHeldBytes < kMaxHeldBytes) {
         std::string text;
         if (!NextPlanned(text))
@@ -253,6 +253,11 @@ void CCommandPipeline::SendAhead() {
             return;
         }
     }
+}
+
+// The depth is each connection's.
+std::size_t CCommandPipeline::PlanLimit() const {
+    return std::min(m_nPlanAhead, m_nDepth * OpenConnections());
 }
 
 // Sends a command of m_commands on a lane; a helper first selects the run's group. A helper

@@ -45,7 +45,8 @@ class CCommandPipeline : public INewsConnection {
     CCommandPipeline& operator=(const CCommandPipeline&) = delete;
 
     // The commands the run will send next, in order, at most `ahead` of them in flight (and
-    // never more than the depth); replaces any earlier plan and starts sending.
+    // never more than the depth on each connection); replaces any earlier plan and starts
+    // sending.
     void SetPlan(Plan plan, std::size_t ahead);
 
     void Start() override;
@@ -111,6 +112,7 @@ class CCommandPipeline : public INewsConnection {
 
     void Claim(std::string_view line);
     void SendAhead();
+    std::size_t PlanLimit() const;
     void DropAhead(Commands::iterator command) { DropAhead(command, m_commands.end()); }
     void DropAhead(Commands::iterator command, Commands::iterator end);
     bool NextPlanned(std::string& command);
@@ -134,7 +136,7 @@ class CCommandPipeline : public INewsConnection {
     std::size_t m_nDepth;
     Plan m_plan;
     std::optional<std::string> m_next; // taken from the plan, not sent yet
-    std::size_t m_nPlanDepth = 0;
+    std::size_t m_nPlanAhead = 0;
     Commands m_commands;         // in the order sent
     std::size_t m_nInternal = 0; // of them the helpers' own
     // The run's commands whose replies it has not had whole, in the order it sent them.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "servers/CServerRecord.h"
 #include "support/ProfileHome.h"
 
@@ -77,6 +79,26 @@ TEST(ServerRecordTest, TimeoutsThatWouldDisableTheTimeLimitsReadAsTheDefault) {
         home.profile.WriteProfileInt(record.Section(), "Timeout", stored);
         EXPECT_EQ(record.GetTimeout(), read) << stored;
         EXPECT_EQ(record.Read().uTimeout, read) << stored;
+    }
+}
+
+// Depth and connections: a missing value reads as the default, 0 as 1 (the specified flow),
+// and values past the limit as the limit.
+TEST(ServerRecordTest, PipelineDepthAndConnectionsAreBounded) {
+    ProfileHome home;
+    CServerRecord record(home.profile, "news.example.com");
+    EXPECT_EQ(record.GetPipelineDepth(), 256u);
+    EXPECT_EQ(record.GetConnections(), 4u);
+    for (const auto& [stored, depth, connections] : {std::tuple{0u, 1u, 1u},
+                                                     {1u, 1u, 1u},
+                                                     {16u, 16u, 16u},
+                                                     {17u, 17u, 16u},
+                                                     {1025u, 1024u, 16u},
+                                                     {0xFFFFFFFFu, 1024u, 16u}}) {
+        home.profile.WriteProfileInt(record.Section(), "Pipeline Depth", stored);
+        home.profile.WriteProfileInt(record.Section(), "Connections", stored);
+        EXPECT_EQ(record.GetPipelineDepth(), depth) << stored;
+        EXPECT_EQ(record.GetConnections(), connections) << stored;
     }
 }
 
