@@ -55,6 +55,7 @@ command -v strace >/dev/null || apt-get install -y -qq --no-install-recommends s
 . "$ROOT/tests/e2e/lib_inn.sh"
 . "$ROOT/tests/e2e/lib_corpus.sh"
 . "$ROOT/tests/e2e/lib_gw.sh"
+. "$ROOT/bench/lib_stamp.sh"
 [[ -n ${BENCH_DEPTH:-} ]] && GW_SERVER_ROWS=("\"Pipeline Depth\"=$(gw_dword "$BENCH_DEPTH")")
 
 WORK=$(mktemp -d /tmp/gleanwick-bench.XXXXXX)
@@ -163,26 +164,6 @@ count=$(python3 "$ROOT/tests/e2e/nntp_probe.py" "$INN_READ_PORT" group "$GROUP" 
 
 raw_run() { # OUTPUT
     measure "$1" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
-}
-
-# Time-stamps the lines written to FIFO into OUTPUT. It is waiting in open() before the
-# program it times starts writing, so its own start-up does not shift the stamps.
-stamp_lines() { # FIFO OUTPUT
-    python3 -c '
-import sys, time
-with open(sys.argv[1], "rb") as pipe, open(sys.argv[2], "w") as out:
-    for line in pipe:
-        out.write("%.6f %s" % (time.monotonic(), line.decode("latin-1")))
-' "$1" "$2"
-}
-
-# Seconds from the line starting with FIRST to the line starting with LAST in a stamped file.
-stamped_span() { # FILE FIRST LAST
-    awk -v first="$2" -v last="$3" '
-        { text = substr($0, index($0, " ") + 1) }
-        start == "" && index(text, first) == 1 { start = $1 }
-        index(text, last) == 1 { end = $1 }
-        END { if (start == "" || end == "") exit 1; printf "%.3f\n", end - start }' "$1"
 }
 
 gw_run() { # ROUND [tls]

@@ -47,6 +47,7 @@ done
 . "$ROOT/tests/e2e/lib_inn.sh"
 . "$ROOT/tests/e2e/lib_corpus.sh"
 . "$ROOT/tests/e2e/lib_gw.sh"
+. "$ROOT/bench/lib_stamp.sh"
 
 WORK=$(mktemp -d /tmp/gleanwick-rtt.XXXXXX)
 RELAY_PID=
@@ -90,26 +91,6 @@ measure() { # FILE COMMAND...
     timeout -k 5 3600 /usr/bin/time -o "$WORK/last.time" -f '%x %e %U %S %M' "$@" >"$out" 2>&1
     # The last line: GNU time puts "Command exited with non-zero status" before it.
     tail -n 1 "$WORK/last.time"
-}
-
-# Time-stamps the lines written to FIFO into OUTPUT; it waits in open() before the program
-# starts, so its own start-up does not shift the stamps.
-stamp_lines() { # FIFO OUTPUT
-    python3 -c '
-import sys, time
-with open(sys.argv[1], "rb") as pipe, open(sys.argv[2], "w") as out:
-    for line in pipe:
-        out.write("%.6f %s" % (time.monotonic(), line.decode("latin-1")))
-' "$1" "$2"
-}
-
-# Seconds from the line starting with FIRST to the line starting with LAST in a stamped file.
-stamped_span() { # FILE FIRST LAST
-    awk -v first="$2" -v last="$3" '
-        { text = substr($0, index($0, " ") + 1) }
-        start == "" && index(text, first) == 1 { start = $1 }
-        index(text, last) == 1 { end = $1 }
-        END { if (start == "" || end == "") exit 1; printf "%.3f\n", end - start }' "$1"
 }
 
 # Prints "span wall cpu rss_mb": span from its "Connecting to" line to "Extract Complete" (the
