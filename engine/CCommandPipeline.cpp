@@ -484,7 +484,8 @@ void CCommandPipeline::LaneError(Lane& lane, int notification, int error) {
 
 // Opens the helpers the server may have, once the run is logged in and has a group.
 void CCommandPipeline::OpenHelpers() {
-    if (m_group.empty())
+    // Called for every command sent ahead: most calls find every helper open already.
+    if (m_group.empty() || OpenConnections() >= m_nUsable)
         return;
     for (const auto& lane : m_lanes) {
         if (lane->primary || lane->open || OpenConnections() >= m_nUsable)

@@ -53,25 +53,23 @@ std::vector<std::string> Head(uint32_t n) {
 }
 
 // A plan of HEADs.
-CCommandPipeline::Plan Numbers(std::deque<uint32_t> numbers) {
-    return [numbers](std::string& command) mutable {
+CCommandPipeline::Plan Commands(std::string verb, std::deque<uint32_t> numbers) {
+    return [verb, numbers](std::string& command) mutable {
         if (numbers.empty())
             return false;
-        command = "HEAD " + std::to_string(numbers.front());
+        command = verb + " " + std::to_string(numbers.front());
         numbers.pop_front();
         return true;
     };
 }
 
+CCommandPipeline::Plan Numbers(std::deque<uint32_t> numbers) {
+    return Commands("HEAD", std::move(numbers));
+}
+
 // A plan of BODYs.
 CCommandPipeline::Plan Bodies(std::deque<uint32_t> numbers) {
-    return [numbers](std::string& command) mutable {
-        if (numbers.empty())
-            return false;
-        command = "BODY " + std::to_string(numbers.front());
-        numbers.pop_front();
-        return true;
-    };
+    return Commands("BODY", std::move(numbers));
 }
 
 // Every connection the pipeline made, in the order made.
