@@ -22,6 +22,15 @@ bool IsBody(std::string_view command) {
     return command == "BODY" || command.starts_with("BODY ");
 }
 
+bool IsOverview(std::string_view command) {
+    return command.starts_with("XOVER ");
+}
+
+// The commands of a walk, which may have been sent ahead.
+bool IsPlannable(std::string_view command) {
+    return IsHead(command) || command.starts_with("BODY ") || IsOverview(command);
+}
+
 bool IsGroup(std::string_view command) {
     return command.starts_with("GROUP ");
 }
@@ -157,7 +166,7 @@ void CCommandPipeline::SendLine(std::string_view line) {
         m_group = line.substr(6);
     else if (IsLogin(line))
         m_login.emplace_back(line);
-    if (IsHead(line) || line.starts_with("BODY ")) {
+    if (IsPlannable(line)) {
         Claim(line);
     } else {
         std::string text(line);
@@ -333,8 +342,10 @@ bool CCommandPipeline::EndsReply(Command& command, std::string_view line) {
         return line == ".";
     command.statusSeen = true;
     const int32_t code = ParseDecimalPrefix(line);
-    command.multiLine =
-        (IsHead(command.text) && code == 221) || (IsBody(command.text) && code == 222);
+    command.multiLine = (IsHead(command.text) && code == 221) ||
+                        (IsBody(command.text) && code == 222) ||
+                        (IsOverview(command.text) && code == 224) ||
+                        (command.text.starts_with("LIST ") && code == 215);
     return !command.multiLine;
 }
 

@@ -17,13 +17,14 @@
 // Sits between the run and its connection and keeps several commands in flight, so that a
 // server far away does not cost a round trip per article. The run still sends one command and
 // waits for its reply: it is told in advance which commands it will send next (the plan: the
-// HEADs of a group's walk, the BODYs of a set's parts), the pipeline sends those ahead, holds
-// their replies until the run asks, and hands every reply to the run in the order of the run's
-// own commands, as if each had been sent alone. Replies the run never asks for (the plan left by a
-// catch-up of the group, a stop, the next GROUP) are read and dropped. A bare "BODY" becomes "BODY
-// <number>" of the article whose HEAD the run read last, since the server's current article is
-// another one by then. Held replies are bounded in count (the depth) and in bytes: past the bound a
-// reply sent ahead is dropped, and its command sent again when the run asks for it.
+// HEADs and overview blocks of a group's walk, the BODYs of a set's parts), the pipeline sends
+// those ahead, holds their replies until the run asks, and hands every reply to the run in the
+// order of the run's own commands, as if each had been sent alone. Replies the run never asks for
+// (the plan left by a catch-up of the group, a stop, the next GROUP) are read and dropped. A bare
+// "BODY" becomes "BODY <number>" of the article whose HEAD the run read last, since the server's
+// current article is another one by then. Held replies are bounded in count (the depth) and in
+// bytes: past the bound a reply sent ahead is dropped, and its command sent again when the run asks
+// for it.
 //
 // With more than one connection, the others (helpers) open once the run has logged in and
 // selected a group; each repeats the run's login and selects the run's group, then takes a share

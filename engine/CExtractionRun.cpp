@@ -224,26 +224,38 @@ std::unique_ptr<INewsConnection> CExtractionRun::MakeConnection() {
     return pipeline;
 }
 
-// The numbers NextPendingArticle and NextArticle will ask HEAD for, in their order, from
-// copies of their cursors: the pending numbers from the last, then the range without them. A
-// catch-up of the group ends the plan.
-void CExtractionRun::PlanHeads() {
+// The commands NextPendingArticle and NextArticle will send, in their order, from copies of
+// their cursors (`after`: the walk's article it goes on after, 0 before its first): HEADs of the pending numbers from the last, then of the range without them
+// and without what the overview passes over, up to the next overview block, whose command ends
+// the plan (what it decides is not known before its reply). A catch-up of the group ends the
+// plan too.
+void CExtractionRun::PlanHeads(uint64_t after) {
     if (m_pPipeline == nullptr)
         return;
-    auto plan = [this, pendingLeft = m_nPendingLeft,
-                 article = uint64_t{0}](std::string& command) mutable {
-        if (m_pGroup == nullptr || m_bCatchUpGroup)
+    auto plan = [this, pendingLeft = m_nPendingLeft, article = after,
+                 blockAsked = false](std::string& command) mutable {
+        if (m_pGroup == nullptr || m_bCatchUpGroup || blockAsked)
             return false;
         if (pendingLeft > 0) {
             command = Numbered("HEAD ", m_pGroup->pending[static_cast<size_t>(--pendingLeft)]);
             return true;
         }
-        const uint64_t next = WalkNumberAfter(article);
-        if (next > m_uGroupLast || m_uGroupLast == 0)
-            return false;
-        article = next;
-        command = Numbered("HEAD ", static_cast<uint32_t>(next));
-        return true;
+        for (;;) {
+            const uint64_t next = WalkNumberAfter(article);
+            if (next > m_uGroupLast || m_uGroupLast == 0)
+                return false;
+            const auto number = static_cast<uint32_t>(next);
+            if (m_overview.IsUsable() && !m_overview.Covers(number)) {
+                blockAsked = true;
+                command = COverviewScreen::BlockCommand(number, m_uGroupLast);
+                return true;
+            }
+            article = next;
+            if (!SkippedOnOverview(number)) {
+                command = Numbered("HEAD ", number);
+                return true;
+            }
+        }
     };
     m_pPipeline->SetPlan(std::move(plan), std::numeric_limits<size_t>::max());
 }
@@ -289,6 +301,7 @@ void CExtractionRun::NextServer() {
             continue;
         m_pServer = table;
         m_strLastServer = table->m_strName;
+        m_overview.Disable();
         LogMessage(ids::kConnectingTo, ServerName());
         m_pConnection = MakeConnection();
         try {
@@ -385,9 +398,58 @@ void CExtractionRun::LoginReply(int code) {
             return FailLogin();
         m_pGroup = nullptr;
         m_nGroupPos = 0;
-        NextGroup();
+        // With commands in flight the overview can spare the HEADs of articles it decides.
+        if (m_pPipeline == nullptr || m_bCatchUp)
+            return NextGroup();
+        if (Send("LIST OVERVIEW.FMT"))
+            SetState(RunState::OverviewFormatRequested);
         return;
     }
+}
+
+void CExtractionRun::OverviewFormatLine(std::string_view line) {
+    if (line != ".")
+        return m_overview.AddFormatLine(line);
+    if (m_overview.EndFormat())
+        DebugTrace(1, "Overview of %s screens the articles%s\n", ServerName().c_str(),
+                   m_overview.HasContentType() && m_overview.HasLines()
+                       ? ", with Content-Type and Lines"
+                       : "");
+    else
+        DebugTrace(1, "Overview of %s not used: its format lacks Subject or From\n",
+                   ServerName().c_str());
+    NextGroup();
+}
+
+// The status of LIST OVERVIEW.FMT or of a block's XOVER. A server without an overview, or one
+// that refuses a block, is read by HEAD alone from then on.
+void CExtractionRun::OverviewStatus(int code) {
+    const bool format = m_nState == RunState::OverviewFormatRequested;
+    if (code == (format ? 215 : 224)) {
+        if (format)
+            m_overview.BeginFormat();
+        return SetState(format ? RunState::ReadingOverviewFormat : RunState::ReadingOverview);
+    }
+    if (m_overview.IsUsable())
+        DebugTrace(1, "Overview of %s refused (%d): headers decide from now on\n",
+                   ServerName().c_str(), code);
+    m_overview.Disable();
+    if (format)
+        return NextGroup();
+    ResumeWalk();
+}
+
+void CExtractionRun::OverviewLine(std::string_view line) {
+    if (line != ".")
+        return m_overview.AddLine(line);
+    m_overview.EndBlock();
+    ResumeWalk();
+}
+
+// After an overview block's reply the walk goes on at the article it was read for.
+void CExtractionRun::ResumeWalk() {
+    PlanHeads(m_uArticle - 1);
+    WalkFrom(m_uArticle);
 }
 
 void CExtractionRun::NextGroup() {
@@ -435,10 +497,12 @@ void CExtractionRun::GroupReply(std::string_view line) {
         return NextGroup();
     }
     m_uArticle = 0;
+    m_overview.ClearBlock();
+    m_nScreened = 0;
     RememberPendingNumbers();
     m_nPendingLeft = static_cast<int>(
         std::min<size_t>(m_pGroup->pending.size(), std::numeric_limits<int>::max()));
-    PlanHeads();
+    PlanHeads(0);
     NextPendingArticle();
 }
 
@@ -475,6 +539,9 @@ void CExtractionRun::DropGroup() {
 }
 
 void CExtractionRun::FinishGroup() {
+    if (m_pGroup != nullptr && m_nScreened != 0)
+        DebugTrace(2, "Articles of %s passed over on the overview: %zu\n", m_pGroup->name.c_str(),
+                   std::exchange(m_nScreened, 0));
     // A group whose walk never began (a stop or an error while its pending articles were
     // being re-read) keeps its record: storing the unset position would restart it from 0.
     if (m_pGroup != nullptr && m_bGroupAccepted && (m_bCatchUp || m_uArticle != 0)) {
@@ -513,15 +580,30 @@ uint64_t CExtractionRun::WalkNumberAfter(uint64_t article) const {
 }
 
 void CExtractionRun::NextArticle() {
-    const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
-    const uint64_t next =
-        m_bCatchUpGroup ? uint64_t{m_uGroupLast} + 1 : WalkNumberAfter(m_uArticle);
-    // Numbers past the 32-bit range end the walk instead of wrapping back to its start.
-    m_uArticle =
-        static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));
+    WalkFrom(WalkNumberAfter(m_uArticle));
+}
 
-    if (next <= m_uGroupLast && m_uGroupLast != 0) {
+// Reads the article `next` of the walk, or the first from there on that the overview does not
+// pass over; first the overview's block that holds it, when the server has an overview.
+void CExtractionRun::WalkFrom(uint64_t next) {
+    const uint64_t base = std::max(m_uGroupFirst, m_pGroup->last);
+    for (;; next = WalkNumberAfter(next)) {
+        if (m_bCatchUpGroup)
+            next = uint64_t{m_uGroupLast} + 1;
+        // Numbers past the 32-bit range end the walk instead of wrapping back to its start.
+        m_uArticle =
+            static_cast<uint32_t>(std::min<uint64_t>(next, std::numeric_limits<uint32_t>::max()));
+        if (next > m_uGroupLast || m_uGroupLast == 0)
+            break;
         m_progress.SetGroupProgress(m_uArticle, static_cast<uint32_t>(base), m_uGroupLast);
+        if (m_overview.IsUsable() && !m_overview.Covers(m_uArticle)) {
+            m_overview.BeginBlock(m_uArticle, m_uGroupLast);
+            if (Send(COverviewScreen::BlockCommand(m_uArticle, m_uGroupLast)))
+                SetState(RunState::OverviewRequested);
+            return;
+        }
+        if (ScreenedOut(m_uArticle))
+            continue;
         m_uRequested = m_uArticle;
         if (Send(Numbered("HEAD ", m_uArticle)))
             SetState(RunState::HeadRequested);
@@ -564,11 +646,9 @@ void CExtractionRun::HeaderLine(std::string_view line) {
 
 void CExtractionRun::ClassifyArticle() {
     const std::string& subject = m_article.subject;
-    if (KillMatch(0, m_article.from) || KillMatch(1, subject))
-        return ContinueAfterArticle();
-    if (!m_settings.m_bDecodeReplies && IsReply(subject))
-        return ContinueAfterArticle();
-    if (!m_settings.m_bDecodeNoSubject && subject.empty())
+    if (m_nState == RunState::ReadingHeaders)
+        CheckOverview();
+    if (SkipEarly(EarlyVerdict(m_article.from, subject), m_article.from, subject))
         return ContinueAfterArticle();
 
     if (!m_article.name.empty() && MimeAction(m_mimeTable, m_article.contentType) != 0) {
@@ -597,6 +677,90 @@ void CExtractionRun::ClassifyArticle() {
     ContinueAfterArticle();
 }
 
+// The rules that need only the author and the subject, in their order: kills, replies, no
+// subject.
+CExtractionRun::Verdict CExtractionRun::EarlyVerdict(std::string_view from,
+                                                     std::string_view subject) const {
+    if (FindKillRule(m_killRules, 0, from) != nullptr)
+        return Verdict::KillAuthor;
+    if (FindKillRule(m_killRules, 1, subject) != nullptr)
+        return Verdict::KillSubject;
+    if (!m_settings.m_bDecodeReplies && IsReply(subject))
+        return Verdict::Skip;
+    if (!m_settings.m_bDecodeNoSubject && subject.empty())
+        return Verdict::Skip;
+    return Verdict::Headers;
+}
+
+// True for a skip, after logging a kill.
+bool CExtractionRun::SkipEarly(Verdict verdict, std::string_view from, std::string_view subject) {
+    if (verdict == Verdict::KillAuthor)
+        return KillMatch(0, from);
+    if (verdict == Verdict::KillSubject)
+        return KillMatch(1, subject);
+    return verdict == Verdict::Skip;
+}
+
+// The classification of the article's headers as far as its overview carries them: a skip only
+// where no header the overview lacks could change the outcome. Content-Type is needed past the
+// first rules (a named attachment is fetched whatever its subject and Lines), and Lines for the
+// line-count window.
+CExtractionRun::Verdict CExtractionRun::OverviewVerdict(const OverviewRecord& record) const {
+    const Verdict early = EarlyVerdict(record.from, record.subject);
+    if (early != Verdict::Headers || !record.contentType)
+        return early;
+    std::string type, name, boundary;
+    ParseContentType("Content-Type: " + *record.contentType, type, name, boundary);
+    if (!name.empty() && MimeAction(m_mimeTable, type) != 0)
+        return Verdict::Headers;
+    PartIdentifier id;
+    if (!ParseSubjectPart(record.subject, id) || IsReply(record.subject)) {
+        if (!m_settings.m_bDecodeNoPartID)
+            return Verdict::Skip;
+        return record.lines && !LinesInWindow(*record.lines) ? Verdict::Skip : Verdict::Headers;
+    }
+    return id.part == 0 ? Verdict::Skip : Verdict::Headers;
+}
+
+bool CExtractionRun::SkippedOnOverview(uint32_t number) const {
+    const OverviewRecord* record = m_overview.IsUsable() ? m_overview.Find(number) : nullptr;
+    return record != nullptr && OverviewVerdict(*record) != Verdict::Headers;
+}
+
+// In the walk: the article is passed over on its overview, with the log lines its headers
+// would have given.
+bool CExtractionRun::ScreenedOut(uint32_t number) {
+    const OverviewRecord* record = m_overview.IsUsable() ? m_overview.Find(number) : nullptr;
+    if (record == nullptr || !SkipEarly(OverviewVerdict(*record), record->from, record->subject))
+        return false;
+    ++m_nScreened;
+    return true;
+}
+
+// The headers of an article the overview described must say what it said; where they do not
+// (a folded header, one the server rewrote), the overview cannot be trusted for the others.
+void CExtractionRun::CheckOverview() {
+    const OverviewRecord* record =
+        m_overview.IsUsable() ? m_overview.Find(m_article.articleNumber) : nullptr;
+    if (record == nullptr)
+        return;
+    bool same = record->subject == m_article.subject && record->from == m_article.from &&
+                (!record->lines || *record->lines == m_article.lines);
+    if (same && record->contentType) {
+        std::string type, name, boundary;
+        ParseContentType("Content-Type: " + *record->contentType, type, name, boundary);
+        same = type == m_article.contentType && name == m_article.name &&
+               boundary == m_article.boundary;
+    }
+    if (same)
+        return;
+    DebugTrace(
+        1, "Overview of %s differs from the headers of article %lu: headers decide from now on\n",
+        ServerName().c_str(), static_cast<unsigned long>(m_article.articleNumber));
+    m_overview.Disable();
+    PlanHeads(m_uArticle);
+}
+
 // Far more parts than real sets leave waiting in a group; a server that sends endless parts
 // of sets that never complete cannot take memory without bound.
 void CExtractionRun::DropOldestPendingPart() {
@@ -617,17 +781,17 @@ bool CExtractionRun::KillMatch(int32_t field, std::string_view value) {
     return true;
 }
 
+// The line-count window; -1 is an article without a Lines header.
+bool CExtractionRun::LinesInWindow(int32_t lines) const {
+    if (lines == -1)
+        return m_settings.m_bDecodeNoLines;
+    const auto count = static_cast<uint32_t>(lines);
+    return count >= m_settings.m_uMinLines && count <= m_settings.m_uMaxLines;
+}
+
 void CExtractionRun::RequestSingleBody(bool checkLines) {
-    if (checkLines) {
-        if (m_article.lines == -1) {
-            if (!m_settings.m_bDecodeNoLines)
-                return ContinueAfterArticle();
-        } else {
-            const auto lines = static_cast<uint32_t>(m_article.lines);
-            if (lines < m_settings.m_uMinLines || lines > m_settings.m_uMaxLines)
-                return ContinueAfterArticle();
-        }
-    }
+    if (checkLines && !LinesInWindow(m_article.lines))
+        return ContinueAfterArticle();
     m_nLineCount = 0;
     if (Send("BODY"))
         SetState(RunState::SingleBodyRequested);
@@ -651,6 +815,16 @@ bool CExtractionRun::OnResponseLine(std::string_view line) {
         break;
     case RunState::GroupRequested:
         GroupReply(line);
+        break;
+    case RunState::OverviewFormatRequested:
+    case RunState::OverviewRequested:
+        OverviewStatus(code());
+        break;
+    case RunState::ReadingOverviewFormat:
+        OverviewFormatLine(line);
+        break;
+    case RunState::ReadingOverview:
+        OverviewLine(line);
         break;
     case RunState::PendingHeadRequested:
     case RunState::HeadRequested:

@@ -11,6 +11,7 @@
 #include "engine/ActivityLog.h"
 #include "engine/ArticleRecord.h"
 #include "engine/Base64Decoder.h"
+#include "engine/COverviewScreen.h"
 #include "engine/CSocketOwnerWnd.h"
 #include "engine/INewsConnection.h"
 #include "engine/OutputFile.h"
@@ -55,6 +56,10 @@ enum class RunState : int {
     YdecodingSingle = 20,
     YdecodingParts = 21,
     YencPartEnded = 22, // a part's trailer was read; the rest of its body is passed over
+    OverviewFormatRequested = 23,
+    ReadingOverviewFormat = 24,
+    OverviewRequested = 25,
+    ReadingOverview = 26,
 };
 
 // The run side of the main frame: the extraction and catch-up state machine with its header
@@ -112,6 +117,9 @@ class CExtractionRun : public CSocketOwnerWnd {
 
   private:
     enum class Encoding { Undetermined, Raw, Base64 };
+    // What an article's author and subject, or its overview, decide: nothing yet (its headers
+    // must), a skip, or a kill by the rule on the author or the subject.
+    enum class Verdict { Headers, Skip, KillAuthor, KillSubject };
     // Where a yEnc body is: before a later part's "=ybegin" line, before a "=ypart" line, or in
     // the data up to "=yend".
     enum class YencStage { Header, PartLine, Data };
@@ -124,6 +132,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextGroup();
     void NextPendingArticle();
     void NextArticle();
+    void WalkFrom(uint64_t next);
     void NextPartSet();
     std::vector<uint32_t> CompleteSetSlots(PendingPartList::iterator& pos);
     void FinishGroup();
@@ -136,7 +145,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void CloseConnection();
     void DropConnection();
     std::unique_ptr<INewsConnection> MakeConnection();
-    void PlanHeads();
+    void PlanHeads(uint64_t after);
     void PlanParts();
     void Relogin();
     void FailLogin();
@@ -147,10 +156,21 @@ class CExtractionRun : public CSocketOwnerWnd {
     void LoginReply(int code);
     void GroupReply(std::string_view line);
     void ArticleStatus(int code);
+    void OverviewFormatLine(std::string_view line);
+    void OverviewStatus(int code);
+    void OverviewLine(std::string_view line);
+    void ResumeWalk();
 
     // Headers and selection.
     void HeaderLine(std::string_view line);
     void ClassifyArticle();
+    Verdict EarlyVerdict(std::string_view from, std::string_view subject) const;
+    bool SkipEarly(Verdict verdict, std::string_view from, std::string_view subject);
+    Verdict OverviewVerdict(const OverviewRecord& record) const;
+    bool ScreenedOut(uint32_t number);
+    bool SkippedOnOverview(uint32_t number) const;
+    void CheckOverview();
+    bool LinesInWindow(int32_t lines) const;
     bool KillMatch(int32_t field, std::string_view value);
     void RequestSingleBody(bool checkLines);
 
@@ -234,6 +254,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     uint32_t m_uRequested = 0; // article number of the outstanding HEAD
     ArticleRecord m_article;
     PendingPartList m_pending;
+    COverviewScreen m_overview;
+    size_t m_nScreened = 0; // articles of the group passed over on the overview
     std::vector<MimeActionEntry> m_mimeTable;
 
     OutputFile m_output;

@@ -13,6 +13,8 @@
 #include <map>
 #include <set>
 
+#include <strings.h>
+
 using ::testing::ElementsAre;
 
 namespace {
@@ -33,6 +35,8 @@ class CorpusServer {
     std::vector<std::string> commands;
     std::map<size_t, std::vector<std::string>> articleCommands;
     std::map<size_t, std::vector<std::string>> transcripts;
+    // The numbers asked HEAD for, by group.
+    std::map<std::string, std::multiset<uint32_t>> heads;
     // Runs after each line handed to a connection's owner (a stop, an error).
     std::function<void(size_t lines)> afterLine;
     // The greeting of the connection opened as the index-th (0 the first).
@@ -41,6 +45,9 @@ class CorpusServer {
     };
     size_t opened = 0;
     size_t mostOpen = 0;
+    // What LIST OVERVIEW.FMT and XOVER give: nothing (the commands are unknown), the usual
+    // fields, or those with Content-Type and Lines in full; XOVER may also be refused.
+    enum class Overview { None, Standard, Full, Refused } overview = Overview::None;
 
     NewsConnectionFactory Factory() {
         return [this](const std::string&, CSocketOwnerWnd& owner) {
@@ -106,6 +113,7 @@ class CorpusServer {
         bool live = false;
         std::deque<std::string> replies;
         std::map<uint32_t, CorpusArticle>* group = nullptr;
+        std::string groupName;
         uint32_t current = 0;
     };
 
@@ -131,11 +139,16 @@ class CorpusServer {
             return Reply(connection, {"381 more"});
         if (command.starts_with("AUTHINFO PASS "))
             return Reply(connection, {"281 welcome"});
+        if (command == "LIST OVERVIEW.FMT" && overview != Overview::None)
+            return Reply(connection, OverviewFormat());
+        if (command.starts_with("XOVER ") && overview != Overview::None)
+            return Reply(connection, OverviewBlock(connection, command.substr(6)));
         if (command.starts_with("GROUP ")) {
             const auto group = groups.find(command.substr(6));
             if (group == groups.end())
                 return Reply(connection, {"411 no such group"});
             connection.group = &group->second;
+            connection.groupName = group->first;
             const uint32_t last = group->second.empty() ? 0 : group->second.rbegin()->first;
             return Reply(connection, {"211 " + std::to_string(group->second.size()) + " 1 " +
                                       std::to_string(last) + " " + group->first});
@@ -147,6 +160,8 @@ class CorpusServer {
             return Reply(connection, {"500 what?"});
         }
         articleCommands[connection.index].push_back(command);
+        if (head)
+            heads[connection.groupName].insert(connection.current);
         auto* group = connection.group;
         const auto article = group ? group->find(connection.current) : decltype(group->end()){};
         if (group == nullptr || article == group->end())
@@ -158,6 +173,56 @@ class CorpusServer {
         Reply(connection,
               wire::Block((head ? "221 " : "222 ") + std::to_string(connection.current) + " <id>",
                           lines));
+    }
+    std::vector<std::string> OverviewFormat() const {
+        std::vector<std::string> format{"Subject:",    "From:",  "Date:",  "Message-ID:",
+                                        "References:", ":bytes", ":lines", "Xref:full"};
+        if (overview != Overview::Standard)
+            format.insert(format.end(), {"Content-Type:full", "Lines:full"});
+        return wire::Block("215 order of fields", format);
+    }
+    // As a server keeps it: each header unfolded, its tabs turned into blanks.
+    static std::string HeaderValue(const CorpusArticle& article, std::string_view name) {
+        std::string value;
+        bool in = false;
+        for (const std::string& line : article.headers) {
+            const bool continued = !line.empty() && (line[0] == ' ' || line[0] == '\t');
+            if (in && continued) {
+                value += line;
+                continue;
+            }
+            if (in)
+                break;
+            in = line.size() > name.size() && line[name.size()] == ':' &&
+                 strncasecmp(line.c_str(), name.data(), name.size()) == 0;
+            if (in)
+                value = line.substr(std::min(line.size(), name.size() + 2));
+        }
+        std::replace(value.begin(), value.end(), '\t', ' ');
+        return value;
+    }
+    std::vector<std::string> OverviewBlock(Connection& connection, const std::string& range) {
+        if (overview == Overview::Refused || connection.group == nullptr)
+            return {"502 no overview for you"};
+        articleCommands[connection.index].push_back("XOVER " + range);
+        const uint32_t first = static_cast<uint32_t>(std::stoul(range));
+        const uint32_t last = static_cast<uint32_t>(std::stoul(range.substr(range.find('-') + 1)));
+        std::vector<std::string> lines;
+        for (auto it = connection.group->lower_bound(first);
+             it != connection.group->end() && it->first <= last; ++it) {
+            const CorpusArticle& article = it->second;
+            std::string line = std::to_string(it->first) + "\t" + HeaderValue(article, "Subject") +
+                               "\t" + HeaderValue(article, "From") + "\tdate\t<id>\t\t100\t" +
+                               std::to_string(article.body.size()) + "\tXref: corpus";
+            if (overview == Overview::Full) {
+                const std::string type = HeaderValue(article, "Content-Type"),
+                                  count = HeaderValue(article, "Lines");
+                line += "\t" + (type.empty() ? "" : "Content-Type: " + type) + "\t" +
+                        (count.empty() ? "" : "Lines: " + count);
+            }
+            lines.push_back(line);
+        }
+        return wire::Block("224 overview follows", lines);
     }
     static void Reply(Connection& connection, const std::vector<std::string>& lines) {
         connection.replies.insert(connection.replies.end(), lines.begin(), lines.end());
@@ -276,6 +341,8 @@ class RunPipelineTest : public RunTest {
         corpus.opened = corpus.mostOpen = 0;
         corpus.transcripts.clear();
         corpus.articleCommands.clear();
+        corpus.heads.clear();
+        corpus.commands.clear();
         std::error_code ignored;
         std::filesystem::remove_all(settings.m_DecodeDir, ignored);
         for (size_t i = 0; i < table->GetCount(); ++i)
@@ -317,6 +384,8 @@ class RunPipelineTest : public RunTest {
     std::vector<GroupRecord> saved;
 };
 
+using Overview = CorpusServer::Overview;
+
 } // namespace
 
 TEST_F(RunPipelineTest, EveryDepthGivesTheOutcomeOfOneCommandAtATime) {
@@ -334,9 +403,10 @@ TEST_F(RunPipelineTest, EveryDepthGivesTheOutcomeOfOneCommandAtATime) {
         corpus.commands.clear();
         EXPECT_EQ(Play(depth), alone) << "depth " << depth;
         // Bare BODY commands became numbered ones; nothing was sent twice, and nothing in vain
-        // but the later parts of the set passed over (two at most) when they went ahead.
-        EXPECT_GE(corpus.commands.size(), commandsAlone) << depth;
-        EXPECT_LE(corpus.commands.size(), commandsAlone + 2) << depth;
+        // but the later parts of the set passed over (two at most) when they went ahead, and
+        // the question for an overview this server does not have.
+        EXPECT_GE(corpus.commands.size(), commandsAlone + 1) << depth;
+        EXPECT_LE(corpus.commands.size(), commandsAlone + 3) << depth;
         EXPECT_EQ(std::count(corpus.commands.begin(), corpus.commands.end(), "BODY"), 0) << depth;
     }
 }
@@ -367,7 +437,9 @@ TEST_F(RunPipelineTest, CatchUpOfTheGroupDropsTheHeadsSentAhead) {
         if (lines == 40)
             run.CatchUpCurrentGroup();
     };
-    for (const uint32_t connections : {1u, 3u}) {
+    for (const auto& [connections, overview] :
+         {std::pair{1u, Overview::None}, {3u, Overview::None}, {1u, Overview::Full}}) {
+        corpus.overview = overview;
         const Outcome deep = Play(64, catchUp, connections);
         EXPECT_THAT(deep.groups, ElementsAre("alt.one 62", "alt.two 11", "alt.missing 0",
                                              "alt.three 32", "alt.sets 8"));
@@ -386,8 +458,13 @@ TEST_F(RunPipelineTest, StopAndErrorWithCommandsInFlight) {
     SaveGroups();
     const Outcome all = Play(1);
     const std::vector<GroupRecord> start = saved;
-    for (const auto& [error, connections] :
-         {std::pair{false, 1u}, {true, 1u}, {false, 3u}, {true, 3u}}) {
+    for (const auto& [error, connections, overview] : {std::tuple{false, 1u, Overview::None},
+                                                       {true, 1u, Overview::None},
+                                                       {false, 3u, Overview::None},
+                                                       {true, 3u, Overview::None},
+                                                       {false, 1u, Overview::Full},
+                                                       {true, 3u, Overview::Full}}) {
+        corpus.overview = overview;
         for (const size_t at : {3u, 25u, 60u, 120u, 200u, 400u}) {
             saved = start;
             const auto interrupt = [&](CExtractionRun& run, size_t lines) {
@@ -450,7 +527,10 @@ TEST_F(RunPipelineTest, HelpersRepeatTheLoginAndSelectTheRunsGroup) {
     const Outcome alone = Play(1);
     EXPECT_EQ(Play(256, {}, 3), alone);
     ASSERT_EQ(corpus.transcripts.size(), 3u);
-    for (const auto& [index, transcript] : corpus.transcripts) {
+    for (auto [index, transcript] : corpus.transcripts) {
+        // The first connection asks for the overview's format; the helpers need not.
+        if (index == 0 && transcript.size() > 3 && transcript[3] == "LIST OVERVIEW.FMT")
+            transcript.erase(transcript.begin() + 3);
         ASSERT_GE(transcript.size(), 5u) << index;
         EXPECT_THAT(
             std::vector(transcript.begin(), transcript.begin() + 4),
@@ -496,4 +576,63 @@ TEST_F(RunPipelineTest, AHelperThatBreaksLosesNothing) {
         broken += done ? 1 : 0;
     }
     EXPECT_GT(broken, 50u);
+}
+
+// With an overview, what it decides gets no HEAD and the outcome is that of one command at a
+// time. The usual fields decide the kill and the reply; with Content-Type and Lines in full,
+// the articles outside the line-count window too.
+TEST_F(RunPipelineTest, TheOverviewSparesTheHeadsOfWhatItDecides) {
+    settings.m_uMinLines = 2; // the one-line texts are passed over
+    SaveGroups();
+    const Outcome alone = Play(1);
+    // Numbers without an article (5) are asked for: the overview decides only what it lists.
+    std::set<uint32_t> standard;
+    for (uint32_t number = 1; number <= 61; ++number)
+        if (number != 7 && number != 8)
+            standard.insert(number);
+    const std::set<uint32_t> full{2, 3, 4, 5, 6, 9, 11, 12, 61};
+    for (const Overview mode : {Overview::Standard, Overview::Full}) {
+        corpus.overview = mode;
+        for (const uint32_t connections : {1u, 3u}) {
+            for (const uint32_t depth : {2u, 256u}) {
+                EXPECT_EQ(Play(depth, {}, connections), alone) << depth << " " << connections;
+                const std::multiset<uint32_t>& heads = corpus.heads["alt.one"];
+                EXPECT_EQ(std::set<uint32_t>(heads.begin(), heads.end()),
+                          mode == Overview::Full ? full : standard)
+                    << depth << " " << connections;
+                EXPECT_EQ(std::set<uint32_t>(heads.begin(), heads.end()).size(), heads.size());
+                EXPECT_EQ(std::count(corpus.commands.begin(), corpus.commands.end(), "XOVER 1-61"),
+                          1);
+            }
+        }
+    }
+}
+
+// Headers that differ from the overview (a folded subject the server unfolded) end the
+// screening for the rest of the run: from there on every article gets its HEAD.
+TEST_F(RunPipelineTest, AnOverviewThatDiffersFromTheHeadersIsNotUsedAgain) {
+    settings.m_uMinLines = 2;
+    auto& headers = corpus.groups["alt.one"][2].headers;
+    headers.insert(headers.begin() + 2, " (folded)");
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Full;
+    EXPECT_EQ(Play(256, {}, 3), alone);
+    EXPECT_EQ(corpus.heads["alt.one"].count(1), 0u); // before the article that differs
+    for (const uint32_t number : {7u, 8u, 13u, 60u})
+        EXPECT_EQ(corpus.heads["alt.one"].count(number), 1u) << number;
+    EXPECT_EQ(corpus.heads["alt.three"].size(), 31u);
+    EXPECT_EQ(std::count(corpus.commands.begin(), corpus.commands.end(), "XOVER 1-30"), 0);
+}
+
+TEST_F(RunPipelineTest, AServerRefusingItsOverviewIsReadByHead) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Refused;
+    EXPECT_EQ(Play(256, {}, 2), alone);
+    EXPECT_EQ(corpus.heads["alt.one"].size(), 61u); // every number of the range, once
+    // Refused once, not asked again in the later groups.
+    EXPECT_EQ(std::count_if(corpus.commands.begin(), corpus.commands.end(),
+                            [](const std::string& c) { return c.starts_with("XOVER "); }),
+              1);
 }

@@ -140,8 +140,6 @@ class RunTest : public ::testing::Test {
         hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "image", 1);
         hive.SetDword("Software\\Hollowfen\\Gleanwick\\Mime", "text/plain", 1);
         table = &AddServer(kServer);
-        // The script plays one command and its reply at a time.
-        profile.WriteProfileInt("Servers\\news.example", "Pipeline Depth", 1);
         run = std::make_unique<CExtractionRun>(profile, servers, settings, kills, server.Factory(),
                                                log, articles, progress, host, m_dir + "/");
         run->SetClock([this] { return now; });
@@ -153,8 +151,9 @@ class RunTest : public ::testing::Test {
     }
 
     CGroupTable& AddServer(const std::string& name) {
-        // The script plays one connection.
+        // The script plays one connection, one command and its reply at a time.
         profile.WriteProfileInt("Servers\\" + name, "Connections", 1);
+        profile.WriteProfileInt("Servers\\" + name, "Pipeline Depth", 1);
         servers.push_back(std::make_unique<CGroupTable>(profile, name));
         return *servers.back();
     }

@@ -364,6 +364,7 @@ TEST_F(MainFrameTest, ExitWhenCompleteClosesTheWindowAfterExtractComplete) {
     frame->RestorePlacement();
     ASSERT_TRUE(frame->isVisible());
     server.Accept("news.example").Reply("200 hi").Expect("MODE READER").Reply("200 ok");
+    server.Expect("LIST OVERVIEW.FMT").Reply("503 no overview");
     server.Expect("GROUP alt.bin").Reply("211 0 1 0 alt.bin").Quit();
     EXPECT_TRUE(frame->RequestAutoStart(true));
     QCoreApplication::processEvents();
