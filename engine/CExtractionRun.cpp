@@ -225,10 +225,10 @@ std::unique_ptr<INewsConnection> CExtractionRun::MakeConnection() {
 }
 
 // The commands NextPendingArticle and NextArticle will send, in their order, from copies of
-// their cursors (`after`: the walk's article it goes on after, 0 before its first): HEADs of the pending numbers from the last, then of the range without them
-// and without what the overview passes over, up to the next overview block, whose command ends
-// the plan (what it decides is not known before its reply). A catch-up of the group ends the
-// plan too.
+// their cursors (`after`: the walk's article it goes on after, 0 before its first): HEADs of the
+// pending numbers from the last, then of the range without them and without what the overview
+// passes over, up to the next overview block, whose command ends the plan (what it decides is not
+// known before its reply). A catch-up of the group ends the plan too.
 void CExtractionRun::PlanHeads(uint64_t after) {
     if (m_pPipeline == nullptr)
         return;
