@@ -11,7 +11,9 @@
 // the range sent ahead, each BODY sent once its HEAD's reply is in. RAW_HEADS_ONLY=1 asks for
 // no bodies (a group whose articles are all passed over). RAW_CONNECTIONS=N reads the range
 // over N connections at once, each logged in with the group selected, the k-th taking every
-// N-th article, each with RAW_DEPTH in flight.
+// N-th article, each with RAW_DEPTH in flight. RAW_OVERVIEW=1 reads the range as XOVER blocks
+// of 5000 articles instead (RAW_DEPTH blocks in flight), and nothing else: the articles that an
+// overview alone passes over.
 //
 // Prints "bytes=N articles=N heads=N seconds=S" on one line. Exit status 0 on success.
 
@@ -212,7 +214,36 @@ struct Options {
     char** argv;
     unsigned long depth;
     bool bodies;
+    bool overview;
 };
+
+constexpr unsigned long kOverviewBlock = 5000;
+
+// The connection's share of the range's XOVER blocks; every line counts as an article's header.
+void ReadOverview(RawConnection& connection, const Options& options, const GroupRange& range,
+                  unsigned long share, unsigned long step, Counts& counts) {
+    unsigned long next = (range.last != 0 ? range.first : 1) + share * kOverviewBlock;
+    unsigned long inFlight = 0;
+    for (;;) {
+        while (inFlight < options.depth && range.last != 0 && next <= range.last) {
+            const unsigned long last = std::min(range.last, next + kOverviewBlock - 1);
+            connection.SendLine("XOVER " + std::to_string(next) + "-" + std::to_string(last));
+            ++inFlight;
+            next += step * kOverviewBlock;
+        }
+        if (inFlight == 0)
+            return;
+        --inFlight;
+        if (ReplyCode(connection.ReadLine()) != 224)
+            throw std::runtime_error("XOVER refused");
+        for (;;) {
+            const std::string_view line = connection.ReadLine();
+            if (line.size() == 1 && line[0] == '.')
+                break;
+            ++counts.heads;
+        }
+    }
+}
 
 // One connection's share of the group: the articles first + share, first + share + step, ...
 Counts ReadShare(const Options& options, unsigned long share, unsigned long step) {
@@ -223,6 +254,12 @@ Counts ReadShare(const Options& options, unsigned long share, unsigned long step
     Command(connection, "MODE READER");
     const GroupRange range = SelectGroup(connection, options.group);
     Counts counts;
+    if (options.overview) {
+        ReadOverview(connection, options, range, share, step, counts);
+        connection.SendLine("QUIT");
+        counts.bytes = connection.BytesReceived();
+        return counts;
+    }
     std::deque<InFlight> inFlight;
     unsigned long next = (range.last != 0 ? range.first : 1) + share;
     for (;;) {
@@ -273,7 +310,8 @@ int main(int argc, char** argv) {
                           argc,
                           argv,
                           std::max(1ul, EnvironmentNumber("RAW_DEPTH", 1)),
-                          EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0};
+                          EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0,
+                          EnvironmentNumber("RAW_OVERVIEW", 0) != 0};
     const unsigned long connections = std::max(1ul, EnvironmentNumber("RAW_CONNECTIONS", 1));
     const auto start = std::chrono::steady_clock::now();
     std::vector<Counts> counts(connections);

@@ -1,14 +1,15 @@
 #!/bin/bash
 # The run at a distance: the private INN2 behind bench/delay_relay.py, a TCP relay on loopback
 # that holds every chunk for half the round trip in each direction (this kernel has no netem).
-# Two groups: TEXT_ARTICLES short text articles that the run passes over on their headers, and
-# a yEnc corpus of BIN_MB MB in parts of 5000 lines. For each round trip of RTTS (ms), measured
+# Three groups: TEXT_ARTICLES short text articles that the run passes over on their headers
+# (their Lines), as many replies that it passes over on the server's overview alone, and a yEnc
+# corpus of BIN_MB MB in parts of 5000 lines. For each round trip of RTTS (ms), measured
 # side by side on the same corpus:
 #   1. gleanwick -headless with "Pipeline Depth" 1 and one connection (one command, then its
 #      reply) and with each depth of DEPTHS and each count of CONNECTIONS ("Connections");
 #   2. bench/raw_nntp_client with the same depth and connections, the same method as the run
 #      (HEADs of the range sent ahead, each BODY once its HEAD's reply is in, the range shared
-#      out over the connections).
+#      out over the connections; for the replies, the range's XOVER blocks and nothing else).
 # Prints headers per second for the text group and MB/s for the binaries, of gleanwick from its
 # "Connecting to" line to "Extract Complete" (the stretch the raw client times, from its connect
 # to its QUIT) and as a whole process, CPU seconds and peak RSS. Not part of the test suite; run as root (INN2 runs as the news user).
@@ -31,6 +32,7 @@ ROUNDS=${ROUNDS:-3}
 # MB/s each connection may pass (a provider's limit per connection); empty for none.
 CONNECTION_RATE=${CONNECTION_RATE:-}
 TEXT_GROUP=alt.bench.text
+REPLY_GROUP=alt.bench.replies
 BIN_GROUP=alt.binaries.bench
 
 die() {
@@ -64,6 +66,8 @@ printf 'Just a few words.\n' >"$WORK/text"
 for ((i = 1; i <= TEXT_ARTICLES; i++)); do
     corpus_article "$WORK/articles/text.$i" "$TEXT_GROUP" "Poster <p@poster.test>" "Note $i" "$WORK/text"
     articles+=("$WORK/articles/text.$i")
+    corpus_article "$WORK/articles/reply.$i" "$REPLY_GROUP" "Poster <p@poster.test>" "Re: Note $i" "$WORK/text"
+    articles+=("$WORK/articles/reply.$i")
 done
 corpus_random "$WORK/orig/bench.bin" $((BIN_MB * 1000000 * 126 / 130))
 (cd "$WORK/parts" && uuenview -y -5000 -od . "$WORK/orig/bench.bin" >/dev/null 2>&1) ||
@@ -79,7 +83,7 @@ rm -rf "$WORK/articles" "$WORK/parts"
 
 inn_setup "$WORK/inn" || die "cannot set up INN2"
 inn_start || die "cannot start INN2"
-inn_newgroup "$TEXT_GROUP" && inn_newgroup "$BIN_GROUP" || exit 1
+inn_newgroup "$TEXT_GROUP" && inn_newgroup "$REPLY_GROUP" && inn_newgroup "$BIN_GROUP" || exit 1
 inn_feed "$WORK/batch" || exit 1
 inn_sync
 rm -f "$WORK/batch"
@@ -117,9 +121,10 @@ gleanwick() { # PORT GROUP DEPTH CONNECTIONS
     awk -v p="$span" -v w="$wall" -v u="$user" -v s="$sys" -v r="$rss" 'BEGIN { printf "%s %s %.2f %.1f\n", p, w, u + s, r / 1024 }'
 }
 
-raw() { # PORT GROUP DEPTH HEADS_ONLY CONNECTIONS: prints "seconds bytes cpu rss_mb"
+raw() { # PORT GROUP DEPTH HEADS_ONLY CONNECTIONS [OVERVIEW]: prints "seconds bytes cpu rss_mb"
     local out=$WORK/raw.out status wall user sys rss
-    read -r status wall user sys rss < <(RAW_DEPTH=$3 RAW_HEADS_ONLY=$4 RAW_CONNECTIONS=$5 measure "$out" \
+    read -r status wall user sys rss < <(RAW_DEPTH=$3 RAW_HEADS_ONLY=$4 RAW_CONNECTIONS=$5 \
+        RAW_OVERVIEW=${6:-0} measure "$out" \
         "$WORK/raw_nntp_client" 127.0.0.1 "$1" "$2")
     [[ $status -eq 0 ]] || die "raw client failed: $(cat "$out")"
     awk -v u="$user" -v s="$sys" -v r="$rss" '{
@@ -145,12 +150,20 @@ for rtt in $RTTS; do
             label="depth $depth, $conns conn."
             rounds=$ROUNDS
             [[ $depth -eq 1 ]] && rounds=1
-            best_tp= best_bp= best_rts= best_rbs=
+            best_tp= best_bp= best_rts= best_rbs= best_op= best_ros=
             for ((round = 0; round < rounds; round++)); do
                 read -r tp tw tc tr < <(gleanwick "$port" "$TEXT_GROUP" "$depth" "$conns")
                 read -r bp bw bc br < <(gleanwick "$port" "$BIN_GROUP" "$depth" "$conns")
                 read -r rts _ rtc _ < <(raw "$port" "$TEXT_GROUP" "$depth" 1 "$conns")
                 read -r rbs _ rbc rr < <(raw "$port" "$BIN_GROUP" "$depth" 0 "$conns")
+                read -r op ow oc _ < <(gleanwick "$port" "$REPLY_GROUP" "$depth" "$conns")
+                read -r ros _ roc _ < <(raw "$port" "$REPLY_GROUP" "$depth" 1 "$conns" 1)
+                if [[ -z $best_op ]] || awk -v a="$op" -v b="$best_op" 'BEGIN { exit !(a < b) }'; then
+                    best_op=$op best_ow=$ow best_oc=$oc
+                fi
+                if [[ -z $best_ros ]] || awk -v a="$ros" -v b="$best_ros" 'BEGIN { exit !(a < b) }'; then
+                    best_ros=$ros best_roc=$roc
+                fi
                 # The best round of each, with the figures of that round.
                 if [[ -z $best_tp ]] || awk -v a="$tp" -v b="$best_tp" 'BEGIN { exit !(a < b) }'; then
                     best_tp=$tp best_tw=$tw best_tc=$tc
@@ -176,6 +189,10 @@ for rtt in $RTTS; do
                 printf "%-28s %10.1f %10s %8.2f %10.1f %10s %8.2f %7.1f\n", "raw client, " l,
                     n / ts, "", tc, b / 1e6 / bs, "", bc, r
                 printf "%-28s gleanwick / raw client: headers %.2f, binaries %.2f\n", "", ts / gt, bs / gb }'
+            awk -v n="$TEXT_ARTICLES" -v op="$best_op" -v ow="$best_ow" -v oc="$best_oc" \
+                -v ros="$best_ros" -v roc="$best_roc" 'BEGIN {
+                printf "%-28s replies passed over: gleanwick %.1f/s (process %.1f, CPU %.2f s), raw client XOVER %.1f/s (CPU %.2f s): %.2f\n",
+                    "", n / op, n / ow, oc, n / ros, roc, ros / op }'
         done
     done
     kill "$RELAY_PID" 2>/dev/null

@@ -348,12 +348,19 @@ echo "== server requiring AUTHINFO"
 # a group that the server does not carry.
 HOME2=$WORK/home2
 GW_SETTINGS=('"m_uMinLines"=dword:00000000' '"m_bGroupDirs"=dword:00000001' '"m_bLog"=dword:00000001')
-gw_home "$HOME2" "$INN_AUTH_PORT" "$INN_USER" "$INN_PASS"
+# Through a relay at 200 kB/s a connection, so that the run lasts long enough for the server's
+# other connections (4 in all by default) to log in with the same account and take a share.
+AUTH_PROXY_PORT=$(inn_free_port)
+python3 "$HERE/slow_proxy.py" "$AUTH_PROXY_PORT" "$INN_AUTH_PORT" 200000 120 >"$WORK/auth-proxy.out" 2>&1 &
+BACKGROUND_PIDS+=($!)
+wait_for 10 grep -q ready "$WORK/auth-proxy.out" || abort "the relay did not start"
+gw_home "$HOME2" "$AUTH_PROXY_PORT" "$INN_USER" "$INN_PASS"
 gw_newsrc "$HOME2" "alt.binaries.missing: 5 7" "$TEST_GROUP: 0"
-gw_run "$HOME2" "$WORK/run5.out"
+gw_run "$HOME2" "$WORK/run5.out" -debug:1
 rc=$?
 check_context "$WORK/run5.out"
 check_eq "run with the stored account ends with status 0" 0 "$rc"
+check_output "$HOME2/GLEANWICK.DBG" "Helper connection to 127.0.0.1 logged in (4 open)"
 check_no_output "$WORK/run5.out" "Failed to connect to"
 check_output "$WORK/run5.out" "Invalid group alt.binaries.missing"
 for f in single.bin multi.bin gap.bin late.bin; do
