@@ -19,7 +19,8 @@
 # files it is made of (default 4), BENCH_LINES the lines per part (default 5000), BENCH_ROUNDS
 # the number of extractions (default 3, each after a raw run), BENCH_ENCODING the encoding of
 # the parts: uu (uuenview -u, the default) or yenc (uuenview -y, subjects '"name" yEnc (n/m)'),
-# BENCH_DEPTH the server's "Pipeline Depth" for the extractions (the program's default if unset),
+# BENCH_DEPTH the server's "Pipeline Depth" and BENCH_CONNECTIONS its "Connections" for the
+# extractions (the program's defaults if unset),
 # BENCH_TLS_SERVER what serves TLS: nnrpd (INN2's reader with -S, the default) or stunnel (stunnel4
 # in front of the plain reader, for the client's own share of TLS when the server is fast).
 # BENCH_RT=1 (the default when run as root) runs the reader daemon and both clients under
@@ -56,7 +57,9 @@ command -v strace >/dev/null || apt-get install -y -qq --no-install-recommends s
 . "$ROOT/tests/e2e/lib_corpus.sh"
 . "$ROOT/tests/e2e/lib_gw.sh"
 . "$ROOT/bench/lib_stamp.sh"
-[[ -n ${BENCH_DEPTH:-} ]] && GW_SERVER_ROWS=("\"Pipeline Depth\"=$(gw_dword "$BENCH_DEPTH")")
+GW_SERVER_ROWS=()
+[[ -n ${BENCH_DEPTH:-} ]] && GW_SERVER_ROWS+=("\"Pipeline Depth\"=$(gw_dword "$BENCH_DEPTH")")
+[[ -n ${BENCH_CONNECTIONS:-} ]] && GW_SERVER_ROWS+=("\"Connections\"=$(gw_dword "$BENCH_CONNECTIONS")")
 
 WORK=$(mktemp -d /tmp/gleanwick-bench.XXXXXX)
 trap 'inn_stop; rm -rf "$WORK"' EXIT
@@ -168,7 +171,7 @@ raw_run() { # OUTPUT
 
 gw_run() { # ROUND [tls]
     local home=$WORK/home fifo=$WORK/gw.fifo stamper out=$WORK/gw${2:-}$1.out port=$INN_READ_PORT
-    local GW_SERVER_ROWS=("${GW_SERVER_ROWS[@]}") # BENCH_DEPTH's
+    local GW_SERVER_ROWS=("${GW_SERVER_ROWS[@]}") # BENCH_DEPTH's and BENCH_CONNECTIONS'
     if [[ ${2:-} == tls ]]; then
         port=$TLS_PORT
         GW_SERVER_ROWS+=('"Encryption"=dword:00000001'
