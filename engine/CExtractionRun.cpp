@@ -42,6 +42,8 @@ constexpr size_t kPartBytesInFlight = 32u << 20;
 constexpr size_t kBytesPerLine = 130;
 constexpr size_t kMinPartsInFlight = 2;
 constexpr size_t kMaxPartsInFlight = 64;
+// An overview block goes on to the next while it spares at least one HEAD in this many.
+constexpr size_t kSparedShare = 4;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -245,7 +247,7 @@ void CExtractionRun::PlanHeads(uint64_t after) {
             if (next > m_uGroupLast || m_uGroupLast == 0)
                 return false;
             const auto number = static_cast<uint32_t>(next);
-            if (m_overview.IsUsable() && !m_overview.Covers(number)) {
+            if (NeedsOverviewBlock(number)) {
                 blockAsked = true;
                 command = COverviewScreen::BlockCommand(number, m_uGroupLast);
                 return true;
@@ -443,7 +445,22 @@ void CExtractionRun::OverviewLine(std::string_view line) {
     if (line != ".")
         return m_overview.AddLine(line);
     m_overview.EndBlock();
+    // Where the overview spares few HEADs (a group of parts, each needing its HEAD anyway) its
+    // blocks cost more than they save: the rest of the group is read by HEAD alone.
+    const std::vector<OverviewRecord>& records = m_overview.Records();
+    const auto spared = std::count_if(records.begin(), records.end(), [this](const auto& record) {
+        return OverviewVerdict(record) != Verdict::Headers;
+    });
+    m_bScreenGroup = static_cast<size_t>(spared) * kSparedShare >= records.size();
+    if (!m_bScreenGroup)
+        DebugTrace(2, "Overview of %s spares %zu of %zu HEADs: the rest of the group by HEAD\n",
+                   m_pGroup->name.c_str(), static_cast<size_t>(spared), records.size());
     ResumeWalk();
+}
+
+// The walk is at an article the overview's block does not cover, and the group is screened.
+bool CExtractionRun::NeedsOverviewBlock(uint32_t number) const {
+    return m_bScreenGroup && m_overview.IsUsable() && !m_overview.Covers(number);
 }
 
 // After an overview block's reply the walk goes on at the article it was read for.
@@ -498,6 +515,7 @@ void CExtractionRun::GroupReply(std::string_view line) {
     }
     m_uArticle = 0;
     m_overview.ClearBlock();
+    m_bScreenGroup = true;
     m_nScreened = 0;
     RememberPendingNumbers();
     m_nPendingLeft = static_cast<int>(
@@ -596,7 +614,7 @@ void CExtractionRun::WalkFrom(uint64_t next) {
         if (next > m_uGroupLast || m_uGroupLast == 0)
             break;
         m_progress.SetGroupProgress(m_uArticle, static_cast<uint32_t>(base), m_uGroupLast);
-        if (m_overview.IsUsable() && !m_overview.Covers(m_uArticle)) {
+        if (NeedsOverviewBlock(m_uArticle)) {
             m_overview.BeginBlock(m_uArticle, m_uGroupLast);
             if (Send(COverviewScreen::BlockCommand(m_uArticle, m_uGroupLast)))
                 SetState(RunState::OverviewRequested);

@@ -160,6 +160,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void OverviewStatus(int code);
     void OverviewLine(std::string_view line);
     void ResumeWalk();
+    bool NeedsOverviewBlock(uint32_t number) const;
 
     // Headers and selection.
     void HeaderLine(std::string_view line);
@@ -255,7 +256,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     ArticleRecord m_article;
     PendingPartList m_pending;
     COverviewScreen m_overview;
-    size_t m_nScreened = 0; // articles of the group passed over on the overview
+    size_t m_nScreened = 0;     // articles of the group passed over on the overview
+    bool m_bScreenGroup = true; // its overview is read block by block
     std::vector<MimeActionEntry> m_mimeTable;
 
     OutputFile m_output;

@@ -50,6 +50,8 @@ class COverviewScreen {
         return m_bBlock && number >= m_uBlockFirst && number <= m_uBlockLast;
     }
     const OverviewRecord* Find(uint32_t number) const;
+    // The complete block's records, by number.
+    const std::vector<OverviewRecord>& Records() const { return m_records; }
 
   private:
     static uint32_t BlockLast(uint32_t first, uint32_t groupLast);

@@ -636,3 +636,28 @@ TEST_F(RunPipelineTest, AServerRefusingItsOverviewIsReadByHead) {
                             [](const std::string& c) { return c.starts_with("XOVER "); }),
               1);
 }
+
+// Block by block while the overview spares a HEAD in four or more; a block that spares fewer
+// (texts only their Lines can decide, with no Lines in the overview) is the group's last.
+TEST_F(RunPipelineTest, OverviewBlocksStopWhereTheySpareTooFewHeads) {
+    settings.m_uMinLines = 2;
+    auto& big = corpus.groups["alt.big"];
+    for (uint32_t n = 1; n <= 11000; ++n)
+        big[n] = Article((n <= 5000 ? "Re: note " : "note ") + std::to_string(n), {"x"});
+    AddGroup(*table, "alt.big", 0);
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Standard;
+    EXPECT_EQ(Play(256), alone);
+    const auto sent = [this](const std::string& command) {
+        return std::count(corpus.commands.begin(), corpus.commands.end(), command);
+    };
+    EXPECT_EQ(sent("XOVER 1-5000"), 1);
+    EXPECT_EQ(sent("XOVER 5001-10000"), 1);
+    EXPECT_EQ(sent("XOVER 10001-11000"), 0);
+    const std::multiset<uint32_t>& heads = corpus.heads["alt.big"];
+    EXPECT_EQ(heads.size(), 6000u);
+    EXPECT_EQ(heads.count(5000), 0u);
+    EXPECT_EQ(heads.count(5001), 1u);
+    EXPECT_EQ(heads.count(11000), 1u);
+}
