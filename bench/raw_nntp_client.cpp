@@ -11,9 +11,10 @@
 // the range sent ahead, each BODY sent once its HEAD's reply is in. RAW_HEADS_ONLY=1 asks for
 // no bodies (a group whose articles are all passed over). RAW_CONNECTIONS=N reads the range
 // over N connections at once, each logged in with the group selected, the k-th taking every
-// N-th article, each with RAW_DEPTH in flight. RAW_OVERVIEW=1 reads the range as XOVER blocks
-// of 5000 articles instead (RAW_DEPTH blocks in flight), and nothing else: the articles that an
-// overview alone passes over.
+// N-th article, each with RAW_DEPTH in flight. RAW_OVERVIEW=1 first asks LIST OVERVIEW.FMT and
+// reads the first XOVER block of 5000 articles, as the run does before the HEADs of a group whose
+// overview spares none; RAW_OVERVIEW=2 reads the whole range as XOVER blocks (RAW_DEPTH blocks
+// in flight) and nothing else: the articles that an overview alone passes over.
 //
 // Prints "bytes=N articles=N heads=N seconds=S" on one line. Exit status 0 on success.
 
@@ -214,18 +215,20 @@ struct Options {
     char** argv;
     unsigned long depth;
     bool bodies;
-    bool overview;
+    unsigned long overview;
 };
 
 constexpr unsigned long kOverviewBlock = 5000;
 
-// The connection's share of the range's XOVER blocks; every line counts as an article's header.
+// The connection's share of the range's XOVER blocks, up to `blocks` of them; every line counts
+// as an article's header.
 void ReadOverview(RawConnection& connection, const Options& options, const GroupRange& range,
-                  unsigned long share, unsigned long step, Counts& counts) {
+                  unsigned long share, unsigned long step, unsigned long blocks, Counts& counts) {
     unsigned long next = (range.last != 0 ? range.first : 1) + share * kOverviewBlock;
     unsigned long inFlight = 0;
     for (;;) {
-        while (inFlight < options.depth && range.last != 0 && next <= range.last) {
+        while (inFlight < options.depth && blocks > 0 && range.last != 0 && next <= range.last) {
+            --blocks;
             const unsigned long last = std::min(range.last, next + kOverviewBlock - 1);
             connection.SendLine("XOVER " + std::to_string(next) + "-" + std::to_string(last));
             ++inFlight;
@@ -254,12 +257,19 @@ Counts ReadShare(const Options& options, unsigned long share, unsigned long step
     Command(connection, "MODE READER");
     const GroupRange range = SelectGroup(connection, options.group);
     Counts counts;
-    if (options.overview) {
-        ReadOverview(connection, options, range, share, step, counts);
+    // One block is read once, on the first connection; the whole range is shared out.
+    if (options.overview == 2 || (options.overview == 1 && share == 0)) {
+        if (Command(connection, "LIST OVERVIEW.FMT") == 215)
+            SkipMultiLine(connection);
+        ReadOverview(connection, options, range, share, step, options.overview == 1 ? 1 : ~0ul,
+                     counts);
+    }
+    if (options.overview == 2) {
         connection.SendLine("QUIT");
         counts.bytes = connection.BytesReceived();
         return counts;
     }
+    counts.heads = 0;
     std::deque<InFlight> inFlight;
     unsigned long next = (range.last != 0 ? range.first : 1) + share;
     for (;;) {
@@ -311,7 +321,7 @@ int main(int argc, char** argv) {
                           argv,
                           std::max(1ul, EnvironmentNumber("RAW_DEPTH", 1)),
                           EnvironmentNumber("RAW_HEADS_ONLY", 0) == 0,
-                          EnvironmentNumber("RAW_OVERVIEW", 0) != 0};
+                          EnvironmentNumber("RAW_OVERVIEW", 0)};
     const unsigned long connections = std::max(1ul, EnvironmentNumber("RAW_CONNECTIONS", 1));
     const auto start = std::chrono::steady_clock::now();
     std::vector<Counts> counts(connections);
