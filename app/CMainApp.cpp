@@ -71,6 +71,11 @@ void CMainApp::LoadOptions() {
 void CMainApp::LoadServerTables() {
     CGroupTable::SetListHost(m_pListHost);
     for (const std::string& name : CServerRecord::Enumerate(m_hive)) {
+        // A record edited by hand may carry a name that would put its .newsrc elsewhere.
+        if (!CServerRecord::IsValidName(name)) {
+            ReportLoadFailure(name, "the name cannot be a file name; the record is left out");
+            continue;
+        }
         auto table = std::make_unique<CGroupTable>(m_profile, name);
         try {
             table->Load();

@@ -160,7 +160,7 @@ for rtt in $RTTS; do
                 read -r rts _ rtc _ < <(raw "$port" "$TEXT_GROUP" "$depth" 1 "$conns" "$first_block")
                 read -r rbs _ rbc rr < <(raw "$port" "$BIN_GROUP" "$depth" 0 "$conns" "$first_block")
                 read -r op ow oc _ < <(gleanwick "$port" "$REPLY_GROUP" "$depth" "$conns")
-                read -r ros _ roc _ < <(raw "$port" "$REPLY_GROUP" "$depth" 1 "$conns" 1)
+                read -r ros _ roc _ < <(raw "$port" "$REPLY_GROUP" "$depth" 1 "$conns" 2)
                 if [[ -z $best_op ]] || awk -v a="$op" -v b="$best_op" 'BEGIN { exit !(a < b) }'; then
                     best_op=$op best_ow=$ow best_oc=$oc
                 fi

@@ -137,6 +137,21 @@ TEST_F(StartupShutdown, AFailedFetchIsReportedAndTheServerStaysListed) {
     EXPECT_FALSE(home.Exists("bad.test.newsrc"));
 }
 
+TEST_F(StartupShutdown, AServerNameThatCannotBeAFileNameIsLeftOut) {
+    home.Write("HKCU.reg", HiveText({"../evil", "good.test"}));
+    home.Write("good.test.newsrc", "alt.test: 5\n");
+    ListHost host(err, ListConnection::Outcome::Fail);
+    CMainApp app(err);
+    app.SetGroupListHost(&host);
+    app.InitInstance(0);
+    ASSERT_EQ(g_serverTables.size(), 1u);
+    EXPECT_EQ(g_serverTables[0]->m_strName, "good.test");
+    EXPECT_EQ(host.connections, 0);
+    EXPECT_NE(err.str().find("Unable to access newsgroups for ../evil.\n"), std::string::npos);
+    EXPECT_TRUE(app.ExitInstance());
+    EXPECT_FALSE(home.Exists("../evil.newsrc"));
+}
+
 TEST_F(StartupShutdown, ACancelledLogonDuringTheFetchIsSilent) {
     home.Write("HKCU.reg", HiveText({"news.test"}));
     ListHost host(err, ListConnection::Outcome::Cancel);
