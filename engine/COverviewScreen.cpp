@@ -51,6 +51,17 @@ std::optional<uint32_t> ArticleNumber(std::string_view text) {
     return static_cast<uint32_t>(number);
 }
 
+// A full field is the header's name, a colon and its value; empty when the article has no such
+// header. Anything else is not understood: the article's headers decide then.
+std::optional<std::string> FullValue(std::string_view field, std::string_view name) {
+    if (field.empty())
+        return std::string();
+    if (field.size() <= name.size() || field[name.size()] != ':' ||
+        !EqualsIgnoringCase(field.substr(0, name.size()), name))
+        return std::nullopt;
+    return std::string(TrimBlanks(field.substr(name.size() + 1)));
+}
+
 } // namespace
 
 void COverviewScreen::BeginFormat() {
@@ -102,18 +113,6 @@ void COverviewScreen::BeginBlock(uint32_t first, uint32_t groupLast) {
     m_bReading = true;
     m_uBlockFirst = first;
     m_uBlockLast = BlockLast(first, groupLast);
-}
-
-// A full field is the header's name, a colon and its value; empty when the article has no such
-// header. Anything else is not understood: the article's headers decide then.
-std::optional<std::string> COverviewScreen::FullValue(std::string_view field,
-                                                      std::string_view name) const {
-    if (field.empty())
-        return std::string();
-    if (field.size() <= name.size() || field[name.size()] != ':' ||
-        !EqualsIgnoringCase(field.substr(0, name.size()), name))
-        return std::nullopt;
-    return std::string(TrimBlanks(field.substr(name.size() + 1)));
 }
 
 void COverviewScreen::AddLine(std::string_view line) {

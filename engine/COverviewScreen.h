@@ -55,7 +55,6 @@ class COverviewScreen {
 
   private:
     static uint32_t BlockLast(uint32_t first, uint32_t groupLast);
-    std::optional<std::string> FullValue(std::string_view field, std::string_view name) const;
 
     bool m_bUsable = false;
     std::vector<std::string> m_format;
