@@ -95,10 +95,12 @@ bool CCommandPipeline::NextPlanned(std::string& command) {
         m_next.reset();
         return true;
     }
-    if (m_plan && m_plan(command))
-        return true;
-    m_plan = nullptr;
-    return false;
+    if (!m_plan)
+        return false;
+    const Step step = m_plan(command);
+    if (step == Step::End)
+        m_plan = nullptr;
+    return step == Step::Command;
 }
 
 bool CCommandPipeline::IsAhead(const Command& command) {
@@ -168,10 +170,13 @@ void CCommandPipeline::SendLine(std::string_view line) {
         m_login.emplace_back(line);
     if (IsPlannable(line)) {
         Claim(line);
+    } else if (line == "BODY" && m_nDepth > 1) {
+        // The body of the article just read may have been sent ahead with its HEAD.
+        const std::string numbered = "BODY " + std::to_string(m_uLastHead);
+        if (!ClaimAhead(numbered))
+            Transmit(First(), numbered, true);
     } else {
         std::string text(line);
-        if (line == "BODY" && m_nDepth > 1)
-            text = "BODY " + std::to_string(m_uLastHead);
         if (!IsBody(line)) {
             // The walk is over (a new group, a login): what was sent ahead is not wanted.
             DropAhead(m_commands.begin());
@@ -192,34 +197,41 @@ void CCommandPipeline::ThrowIfFirstBroken() {
 void CCommandPipeline::Claim(std::string_view line) {
     if (IsHead(line))
         m_uLastHead = static_cast<uint32_t>(std::max(0, ParseDecimalPrefix(line.substr(5))));
-    // Sent ahead already, maybe behind commands the run has left (the rest of a set it passed
-    // over): those are dropped, the plan goes on.
-    const Commands::iterator ahead =
-        std::find_if(m_commands.begin(), m_commands.end(), [line](const Command& command) {
-            return IsAhead(command) && command.text == line;
-        });
-    if (ahead != m_commands.end()) {
-        DropAhead(m_commands.begin(), ahead);
-        if (!ahead->resend) {
-            ahead->claimed = true;
-            m_claims.push_back(ahead);
-            return;
-        }
-        // Its reply was dropped to stay within the bound: asked again, behind the others.
-        ahead->resend = false;
-        if (ahead->complete)
-            m_commands.erase(ahead);
-        Transmit(First(), std::string(line), true);
+    if (ClaimAhead(line))
         return;
-    }
-    // Nothing sent ahead yet: the plan must name this command next, or the run has left it.
+    // Nothing sent ahead yet: the plan must name this command next (or be waiting), or the run
+    // has left it.
     std::string next;
-    if (OldestAhead() != m_commands.end() || !NextPlanned(next) || next != line) {
+    const bool planned = NextPlanned(next);
+    if (OldestAhead() != m_commands.end() || (planned && next != line) || (!planned && !m_plan)) {
         DropAhead(m_commands.begin());
         m_plan = nullptr;
         m_next.reset();
     }
     Transmit(First(), std::string(line), true);
+}
+
+// Sent ahead already, maybe behind commands the run has left (the rest of a set it passed over,
+// the body of an article it passed over): those are dropped, the plan goes on.
+bool CCommandPipeline::ClaimAhead(std::string_view line) {
+    const Commands::iterator ahead =
+        std::find_if(m_commands.begin(), m_commands.end(), [line](const Command& command) {
+            return IsAhead(command) && command.text == line;
+        });
+    if (ahead == m_commands.end())
+        return false;
+    DropAhead(m_commands.begin(), ahead);
+    if (!ahead->resend) {
+        ahead->claimed = true;
+        m_claims.push_back(ahead);
+        return true;
+    }
+    // Its reply was dropped to stay within the bound: asked again, behind the others.
+    ahead->resend = false;
+    if (ahead->complete)
+        m_commands.erase(ahead);
+    Transmit(First(), std::string(line), true);
+    return true;
 }
 
 CCommandPipeline::Commands::iterator CCommandPipeline::Enqueue(Lane& lane, std::string text,

@@ -34,8 +34,10 @@
 // connection, and the helpers left are all the server gets from then on.
 class CCommandPipeline : public INewsConnection {
   public:
-    // The next command of the plan; false at its end.
-    using Plan = std::function<bool(std::string& command)>;
+    // What the plan gives next: a command, nothing for now (it is asked again once the run has
+    // sent its next command), or its end.
+    enum class Step { Command, Wait, End };
+    using Plan = std::function<Step(std::string& command)>;
 
     static constexpr std::size_t kMaxHeldBytes = 48u << 20;
 
@@ -112,6 +114,7 @@ class CCommandPipeline : public INewsConnection {
     Lane* LaneForAhead();
 
     void Claim(std::string_view line);
+    bool ClaimAhead(std::string_view line);
     void SendAhead();
     std::size_t PlanLimit() const;
     void DropAhead(Commands::iterator command) { DropAhead(command, m_commands.end()); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -79,6 +80,8 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 std::string Numbered(std::string_view command, uint32_t number) {
     return std::string(command) + std::to_string(number);
 }
+
+using Step = CCommandPipeline::Step;
 
 } // namespace
 
@@ -230,33 +233,56 @@ std::unique_ptr<INewsConnection> CExtractionRun::MakeConnection() {
 // their cursors (`after`: the walk's article it goes on after, 0 before its first): HEADs of the
 // pending numbers from the last, then of the range without them and without what the overview
 // passes over, up to the next overview block, whose command ends the plan (what it decides is not
-// known before its reply). A catch-up of the group ends the plan too.
+// known before its reply). Where the overview shows that the run will fetch an article's body
+// after its HEAD (a single part, a named attachment), the BODY follows the HEAD, as many as
+// kPartBytesInFlight holds by the overview's sizes ahead of the run. A catch-up of the group ends
+// the plan too.
 void CExtractionRun::PlanHeads(uint64_t after) {
     if (m_pPipeline == nullptr)
         return;
-    auto plan = [this, pendingLeft = m_nPendingLeft, article = after,
-                 blockAsked = false](std::string& command) mutable {
+    auto plan = [this, pendingLeft = m_nPendingLeft, article = after, blockAsked = false,
+                 body = std::optional<uint32_t>(),
+                 bodiesAhead = std::deque<std::pair<uint32_t, uint64_t>>(),
+                 bytesAhead = uint64_t{0}](std::string& command) mutable {
         if (m_pGroup == nullptr || m_bCatchUpGroup || blockAsked)
-            return false;
+            return Step::End;
         if (pendingLeft > 0) {
             command = Numbered("HEAD ", m_pGroup->pending[static_cast<size_t>(--pendingLeft)]);
-            return true;
+            return Step::Command;
         }
+        if (body) {
+            command = Numbered("BODY ", *std::exchange(body, std::nullopt));
+            return Step::Command;
+        }
+        // Bodies of articles the run has passed no longer count.
+        for (; !bodiesAhead.empty() && bodiesAhead.front().first < m_uArticle;
+             bodiesAhead.pop_front())
+            bytesAhead -= bodiesAhead.front().second;
         for (;;) {
             const uint64_t next = WalkNumberAfter(article);
             if (next > m_uGroupLast || m_uGroupLast == 0)
-                return false;
+                return Step::End;
             const auto number = static_cast<uint32_t>(next);
             if (NeedsOverviewBlock(number)) {
                 blockAsked = true;
                 command = COverviewScreen::BlockCommand(number, m_uGroupLast);
-                return true;
+                return Step::Command;
+            }
+            const OverviewRecord* record = OverviewOf(number);
+            if (record != nullptr && OverviewVerdict(*record) != Verdict::Headers) {
+                article = next;
+                continue;
+            }
+            if (record != nullptr && record->bytes && BodyFollowsHead(*record)) {
+                if (!bodiesAhead.empty() && bytesAhead + *record->bytes > kPartBytesInFlight)
+                    return Step::Wait;
+                bodiesAhead.emplace_back(number, *record->bytes);
+                bytesAhead += *record->bytes;
+                body = number;
             }
             article = next;
-            if (!SkippedOnOverview(number)) {
-                command = Numbered("HEAD ", number);
-                return true;
-            }
+            command = Numbered("HEAD ", number);
+            return Step::Command;
         }
     };
     m_pPipeline->SetPlan(std::move(plan), std::numeric_limits<size_t>::max());
@@ -273,15 +299,15 @@ void CExtractionRun::PlanParts() {
     auto plan = [this, slots = m_partTable, next = size_t{1},
                  scan = m_pSetPos](std::string& command) mutable {
         if (m_pGroup == nullptr || m_bCatchUpGroup)
-            return false;
+            return Step::End;
         while (next + 1 >= slots.size()) {
             if (scan == m_pending.end())
-                return false;
+                return Step::End;
             slots = CompleteSetSlots(scan);
             next = 0;
         }
         command = Numbered("BODY ", slots[next++]);
-        return true;
+        return Step::Command;
     };
     // Without a Lines header, parts of the usual size (5000 lines) are assumed.
     const size_t lines = m_article.lines > 0 ? static_cast<size_t>(m_article.lines) : 5000;
@@ -740,15 +766,29 @@ CExtractionRun::Verdict CExtractionRun::OverviewVerdict(const OverviewRecord& re
     return id.part == 0 ? Verdict::Skip : Verdict::Headers;
 }
 
-bool CExtractionRun::SkippedOnOverview(uint32_t number) const {
-    const OverviewRecord* record = m_overview.IsUsable() ? m_overview.Find(number) : nullptr;
-    return record != nullptr && OverviewVerdict(*record) != Verdict::Headers;
+// Whether the run, once it has the article's headers, will ask for its body: the overview's
+// guess, which only decides what is sent ahead.
+bool CExtractionRun::BodyFollowsHead(const OverviewRecord& record) const {
+    if (record.contentType) {
+        std::string type, name, boundary;
+        ParseContentType("Content-Type: " + *record.contentType, type, name, boundary);
+        if (!name.empty() && MimeAction(m_mimeTable, type) != 0)
+            return true;
+    }
+    PartIdentifier id;
+    if (!ParseSubjectPart(record.subject, id) || IsReply(record.subject))
+        return m_settings.m_bDecodeNoPartID && record.lines && LinesInWindow(*record.lines);
+    return id.part == 1 && id.total == 1;
+}
+
+const OverviewRecord* CExtractionRun::OverviewOf(uint32_t number) const {
+    return m_overview.IsUsable() ? m_overview.Find(number) : nullptr;
 }
 
 // In the walk: the article is passed over on its overview, with the log lines its headers
 // would have given.
 bool CExtractionRun::ScreenedOut(uint32_t number) {
-    const OverviewRecord* record = m_overview.IsUsable() ? m_overview.Find(number) : nullptr;
+    const OverviewRecord* record = OverviewOf(number);
     if (record == nullptr || !SkipEarly(OverviewVerdict(*record), record->from, record->subject))
         return false;
     ++m_nScreened;
@@ -758,8 +798,7 @@ bool CExtractionRun::ScreenedOut(uint32_t number) {
 // The headers of an article the overview described must say what it said; where they do not
 // (a folded header, one the server rewrote), the overview cannot be trusted for the others.
 void CExtractionRun::CheckOverview() {
-    const OverviewRecord* record =
-        m_overview.IsUsable() ? m_overview.Find(m_article.articleNumber) : nullptr;
+    const OverviewRecord* record = OverviewOf(m_article.articleNumber);
     if (record == nullptr)
         return;
     bool same = record->subject == m_article.subject && record->from == m_article.from &&

@@ -169,7 +169,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     bool SkipEarly(Verdict verdict, std::string_view from, std::string_view subject);
     Verdict OverviewVerdict(const OverviewRecord& record) const;
     bool ScreenedOut(uint32_t number);
-    bool SkippedOnOverview(uint32_t number) const;
+    bool BodyFollowsHead(const OverviewRecord& record) const;
+    const OverviewRecord* OverviewOf(uint32_t number) const;
     void CheckOverview();
     bool LinesInWindow(int32_t lines) const;
     bool KillMatch(int32_t field, std::string_view value);

@@ -36,8 +36,8 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
     }
 }
 
-// An article number of the XOVER line: digits only, within 32 bits.
-std::optional<uint32_t> ArticleNumber(std::string_view text) {
+// An article number or a size of an XOVER line: digits only, within 32 bits.
+std::optional<uint32_t> UnsignedField(std::string_view text) {
     if (text.empty() || text.size() > 10)
         return std::nullopt;
     uint64_t number = 0;
@@ -78,6 +78,11 @@ bool COverviewScreen::EndFormat() {
     m_bUsable = m_format.size() >= 2 && EqualsIgnoringCase(m_format[0], "Subject:") &&
                 EqualsIgnoringCase(m_format[1], "From:");
     m_nContentType = m_nLines = 0;
+    // The article's size is the sixth field, as the server counts it.
+    m_nBytes = m_format.size() > 5 && (EqualsIgnoringCase(m_format[5], ":bytes") ||
+                                       EqualsIgnoringCase(m_format[5], "Bytes:"))
+                   ? 6
+                   : 0;
     for (size_t i = 2; i < m_format.size(); ++i) {
         if (EqualsIgnoringCase(m_format[i], "Content-Type:full"))
             m_nContentType = i + 1;
@@ -119,12 +124,16 @@ void COverviewScreen::AddLine(std::string_view line) {
     if (!m_bReading || m_records.size() >= kBlockArticles)
         return;
     const std::vector<std::string_view> fields = SplitTabs(StripDotStuffing(line));
-    const std::optional<uint32_t> number = ArticleNumber(fields[0]);
+    const std::optional<uint32_t> number = UnsignedField(fields[0]);
     if (fields.size() < 3 || !number || *number < m_uBlockFirst || *number > m_uBlockLast)
         return;
     OverviewRecord record{*number, std::string(fields[1]), std::string(fields[2]), {}, {}};
     if (m_nContentType != 0 && m_nContentType < fields.size())
         record.contentType = FullValue(fields[m_nContentType], "Content-Type");
+    if (m_nBytes != 0 && m_nBytes < fields.size()) {
+        if (const std::optional<uint32_t> bytes = UnsignedField(fields[m_nBytes]))
+            record.bytes = *bytes;
+    }
     if (m_nLines != 0 && m_nLines < fields.size()) {
         if (const std::optional<std::string> lines = FullValue(fields[m_nLines], "Lines"))
             record.lines = fields[m_nLines].empty() ? -1 : ParseDecimalPrefix(*lines);

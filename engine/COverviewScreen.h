@@ -15,6 +15,7 @@ struct OverviewRecord {
     std::string from;
     std::optional<std::string> contentType; // the header's value; empty: no such header
     std::optional<int32_t> lines;           // -1: no Lines header
+    std::optional<uint64_t> bytes;          // the article's size, as the server counts it
 };
 
 // The overview of the block of a group's range that the walk is in, read with XOVER, so that
@@ -61,6 +62,7 @@ class COverviewScreen {
     // Field positions after the article number, 1 based; 0 when the overview lacks them.
     size_t m_nContentType = 0;
     size_t m_nLines = 0;
+    size_t m_nBytes = 0;
     bool m_bBlock = false;   // complete: it decides
     bool m_bReading = false; // its reply is arriving
     uint32_t m_uBlockFirst = 0;

@@ -56,10 +56,10 @@ std::vector<std::string> Head(uint32_t n) {
 CCommandPipeline::Plan Commands(std::string verb, std::deque<uint32_t> numbers) {
     return [verb, numbers](std::string& command) mutable {
         if (numbers.empty())
-            return false;
+            return CCommandPipeline::Step::End;
         command = verb + " " + std::to_string(numbers.front());
         numbers.pop_front();
-        return true;
+        return CCommandPipeline::Step::Command;
     };
 }
 

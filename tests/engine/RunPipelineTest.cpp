@@ -48,6 +48,8 @@ class CorpusServer {
     // What LIST OVERVIEW.FMT and XOVER give: nothing (the commands are unknown), the usual
     // fields, or those with Content-Type and Lines in full; XOVER may also be refused.
     enum class Overview { None, Standard, Full, Refused } overview = Overview::None;
+    // The size XOVER gives for every article.
+    std::string overviewBytes = "100";
 
     NewsConnectionFactory Factory() {
         return [this](const std::string&, CSocketOwnerWnd& owner) {
@@ -212,8 +214,9 @@ class CorpusServer {
              it != connection.group->end() && it->first <= last; ++it) {
             const CorpusArticle& article = it->second;
             std::string line = std::to_string(it->first) + "\t" + HeaderValue(article, "Subject") +
-                               "\t" + HeaderValue(article, "From") + "\tdate\t<id>\t\t100\t" +
-                               std::to_string(article.body.size()) + "\tXref: corpus";
+                               "\t" + HeaderValue(article, "From") + "\tdate\t<id>\t\t" +
+                               overviewBytes + "\t" + std::to_string(article.body.size()) +
+                               "\tXref: corpus";
             if (overview == Overview::Full) {
                 const std::string type = HeaderValue(article, "Content-Type"),
                                   count = HeaderValue(article, "Lines");
@@ -660,4 +663,57 @@ TEST_F(RunPipelineTest, OverviewBlocksStopWhereTheySpareTooFewHeads) {
     EXPECT_EQ(heads.count(5000), 0u);
     EXPECT_EQ(heads.count(5001), 1u);
     EXPECT_EQ(heads.count(11000), 1u);
+}
+
+// A body the run will fetch after the HEAD (a single part, a named attachment, an article
+// without a part identifier inside the window) goes out with the HEAD, as the overview shows.
+TEST_F(RunPipelineTest, TheBodyOfASingleGoesWithItsHead) {
+    settings.m_uMinLines = 2;
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Full;
+    EXPECT_EQ(Play(256), alone);
+    // The commands of alt.one, in the order sent (one connection).
+    const auto begin = std::find(corpus.commands.begin(), corpus.commands.end(), "GROUP alt.one");
+    const std::vector<std::string> one(begin,
+                                       std::find(begin, corpus.commands.end(), "GROUP alt.two"));
+    const auto follows = [&one](const std::string& head, const std::string& body) {
+        const auto at = std::find(one.begin(), one.end(), head);
+        return at != one.end() && std::next(at) != one.end() && *std::next(at) == body;
+    };
+    EXPECT_TRUE(follows("HEAD 2", "BODY 2"));   // a.bin, uuencoded, 14 lines
+    EXPECT_TRUE(follows("HEAD 3", "BODY 3"));   // b.bin (1/1)
+    EXPECT_TRUE(follows("HEAD 12", "BODY 12")); // pic.png, named
+    EXPECT_TRUE(follows("HEAD 4", "HEAD 5"));   // parts wait for their sets
+    EXPECT_TRUE(follows("HEAD 5", "HEAD 6"));   // no such article: no guess
+    EXPECT_EQ(std::count(one.begin(), one.end(), "BODY 3"), 1);
+}
+
+// Bodies sent ahead with their HEADs stay within the window by the overview's sizes.
+TEST_F(RunPipelineTest, BodiesSentWithTheirHeadsStayWithinTheWindow) {
+    auto& singles = corpus.groups["alt.singles"];
+    for (uint32_t n = 1; n <= 10; ++n) {
+        const std::string name = "s" + std::to_string(n) + ".bin";
+        singles[n] = Article("\"" + name + "\" yEnc (1/1)",
+                             YencSingleBody(name, wire::Bytes(2000, static_cast<int>(n))));
+    }
+    AddGroup(*table, "alt.singles", 0);
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Standard;
+    corpus.overviewBytes = std::to_string(12u << 20); // 2 fit in 32 MB, a third does not
+    size_t most = 0;
+    // Bodies asked for in the group and not yet decoded into their files.
+    const auto watch = [&](CExtractionRun&, size_t) {
+        const auto group =
+            std::find(corpus.commands.begin(), corpus.commands.end(), "GROUP alt.singles");
+        const auto bodies = static_cast<size_t>(std::count_if(
+            group, corpus.commands.end(), [](const auto& c) { return c.starts_with("BODY "); }));
+        const auto done = static_cast<size_t>(
+            std::count_if(articles.rows.begin(), articles.rows.end(),
+                          [](const auto& row) { return row.fileName.starts_with("s"); }));
+        most = std::max(most, bodies - std::min(bodies, done));
+    };
+    EXPECT_EQ(Play(256, watch), alone);
+    EXPECT_EQ(most, 2u);
 }
