@@ -2,8 +2,8 @@
 # The run at a distance: the private INN2 behind bench/delay_relay.py, a TCP relay on loopback
 # that holds every chunk for half the round trip in each direction (this kernel has no netem).
 # Three groups: TEXT_ARTICLES short text articles that the run passes over on their headers
-# (their Lines), as many replies that it passes over on the server's overview alone, and a yEnc
-# corpus of BIN_MB MB in parts of 5000 lines. For each round trip of RTTS (ms), measured
+# (their Lines), as many replies that it passes over on the server's overview alone, SINGLES
+# yEnc files of 64 kB posted as "(1/1)", and a yEnc corpus of BIN_MB MB in parts of 5000 lines. For each round trip of RTTS (ms), measured
 # side by side on the same corpus:
 #   1. gleanwick -headless with "Pipeline Depth" 1 and one connection (one command, then its
 #      reply) and with each depth of DEPTHS and each count of CONNECTIONS ("Connections");
@@ -16,7 +16,7 @@
 # to its QUIT) and as a whole process, CPU seconds and peak RSS. Not part of the test suite; run as root (INN2 runs as the news user).
 #
 #   bench/rtt_bench.sh [GLEANWICK_BINARY]      RTTS="20 50" DEPTHS="256" CONNECTIONS="1 4"
-#                                              TEXT_ARTICLES=2000 BIN_MB=200 ROUNDS=3
+#                                              TEXT_ARTICLES=2000 SINGLES=200 BIN_MB=200 ROUNDS=3
 #                                              CONNECTION_RATE=MB/s (a limit per connection)
 # Rows deeper than 1 show the best of ROUNDS rounds (gleanwick and the raw client alternating),
 # since both only ever lose time to the machine's other work.
@@ -28,12 +28,14 @@ RTTS=${RTTS:-20 50}
 DEPTHS=${DEPTHS:-256}
 CONNECTIONS=${CONNECTIONS:-1 4}
 TEXT_ARTICLES=${TEXT_ARTICLES:-2000}
+SINGLES=${SINGLES:-200}
 BIN_MB=${BIN_MB:-200}
 ROUNDS=${ROUNDS:-3}
 # MB/s each connection may pass (a provider's limit per connection); empty for none.
 CONNECTION_RATE=${CONNECTION_RATE:-}
 TEXT_GROUP=alt.bench.text
 REPLY_GROUP=alt.bench.replies
+SINGLE_GROUP=alt.binaries.bench.singles
 BIN_GROUP=alt.binaries.bench
 
 die() {
@@ -70,6 +72,15 @@ for ((i = 1; i <= TEXT_ARTICLES; i++)); do
     corpus_article "$WORK/articles/reply.$i" "$REPLY_GROUP" "Poster <p@poster.test>" "Re: Note $i" "$WORK/text"
     articles+=("$WORK/articles/reply.$i")
 done
+mkdir -p "$WORK/singles"
+for ((i = 1; i <= SINGLES; i++)); do
+    corpus_random "$WORK/singles/single$i.bin" 65536
+    (cd "$WORK/parts" && uuenview -y -5000 -od . "$WORK/singles/single$i.bin" >/dev/null 2>&1) ||
+        die "uuenview failed"
+    corpus_article "$WORK/articles/single.$i" "$SINGLE_GROUP" "Poster <p@poster.test>" \
+        "\"single$i.bin\" yEnc (1/1)" "$WORK/parts/single$i.001"
+    articles+=("$WORK/articles/single.$i")
+done
 corpus_random "$WORK/orig/bench.bin" $((BIN_MB * 1000000 * 126 / 130))
 (cd "$WORK/parts" && uuenview -y -5000 -od . "$WORK/orig/bench.bin" >/dev/null 2>&1) ||
     die "uuenview failed"
@@ -84,7 +95,8 @@ rm -rf "$WORK/articles" "$WORK/parts"
 
 inn_setup "$WORK/inn" || die "cannot set up INN2"
 inn_start || die "cannot start INN2"
-inn_newgroup "$TEXT_GROUP" && inn_newgroup "$REPLY_GROUP" && inn_newgroup "$BIN_GROUP" || exit 1
+inn_newgroup "$TEXT_GROUP" && inn_newgroup "$REPLY_GROUP" && inn_newgroup "$SINGLE_GROUP" &&
+    inn_newgroup "$BIN_GROUP" || exit 1
 inn_feed "$WORK/batch" || exit 1
 inn_sync
 rm -f "$WORK/batch"
@@ -116,6 +128,9 @@ gleanwick() { # PORT GROUP DEPTH CONNECTIONS
     [[ $status -eq 0 ]] || die "gleanwick failed ($status): $(tail -n 3 "$home.out")"
     if [[ $2 == "$BIN_GROUP" ]]; then
         cmp -s "$WORK/orig/bench.bin" "$home/Decodes/bench.bin" || die "bench.bin decoded wrongly"
+    fi
+    if [[ $2 == "$SINGLE_GROUP" ]]; then
+        diff -rq "$WORK/singles" "$home/Decodes" >/dev/null || die "the singles decoded wrongly"
     fi
     span=$(stamped_span "$home.out" "Connecting to" "Extract Complete") ||
         die "gleanwick printed no start or end line"
@@ -153,7 +168,7 @@ for rtt in $RTTS; do
             # Deeper than 1 the run reads a group's first overview block before its HEADs.
             first_block=1
             [[ $depth -eq 1 ]] && rounds=1 first_block=0
-            best_tp= best_bp= best_rts= best_rbs= best_op= best_ros=
+            best_tp= best_bp= best_rts= best_rbs= best_op= best_ros= best_sp= best_rss=
             for ((round = 0; round < rounds; round++)); do
                 read -r tp tw tc tr < <(gleanwick "$port" "$TEXT_GROUP" "$depth" "$conns")
                 read -r bp bw bc br < <(gleanwick "$port" "$BIN_GROUP" "$depth" "$conns")
@@ -161,6 +176,14 @@ for rtt in $RTTS; do
                 read -r rbs _ rbc rr < <(raw "$port" "$BIN_GROUP" "$depth" 0 "$conns" "$first_block")
                 read -r op ow oc _ < <(gleanwick "$port" "$REPLY_GROUP" "$depth" "$conns")
                 read -r ros _ roc _ < <(raw "$port" "$REPLY_GROUP" "$depth" 1 "$conns" 2)
+                read -r sp sw sc _ < <(gleanwick "$port" "$SINGLE_GROUP" "$depth" "$conns")
+                read -r rss _ rsc _ < <(raw "$port" "$SINGLE_GROUP" "$depth" 0 "$conns" "$first_block")
+                if [[ -z $best_sp ]] || awk -v a="$sp" -v b="$best_sp" 'BEGIN { exit !(a < b) }'; then
+                    best_sp=$sp best_sw=$sw best_sc=$sc
+                fi
+                if [[ -z $best_rss ]] || awk -v a="$rss" -v b="$best_rss" 'BEGIN { exit !(a < b) }'; then
+                    best_rss=$rss best_rsc=$rsc
+                fi
                 if [[ -z $best_op ]] || awk -v a="$op" -v b="$best_op" 'BEGIN { exit !(a < b) }'; then
                     best_op=$op best_ow=$ow best_oc=$oc
                 fi
@@ -196,6 +219,10 @@ for rtt in $RTTS; do
                 -v ros="$best_ros" -v roc="$best_roc" 'BEGIN {
                 printf "%-28s replies passed over: gleanwick %.1f/s (process %.1f, CPU %.2f s), raw client XOVER %.1f/s (CPU %.2f s): %.2f\n",
                     "", n / op, n / ow, oc, n / ros, roc, ros / op }'
+            awk -v n="$SINGLES" -v sp="$best_sp" -v sw="$best_sw" -v sc="$best_sc" \
+                -v rss="$best_rss" -v rsc="$best_rsc" 'BEGIN {
+                printf "%-28s singles (1/1): gleanwick %.1f/s (process %.1f, CPU %.2f s), raw client %.1f/s (CPU %.2f s): %.2f\n",
+                    "", n / sp, n / sw, sc, n / rss, rsc, rss / sp }'
         done
     done
     kill "$RELAY_PID" 2>/dev/null
