@@ -243,7 +243,8 @@ void CExtractionRun::PlanHeads(uint64_t after) {
     auto plan = [this, pendingLeft = m_nPendingLeft, article = after, blockAsked = false,
                  body = std::optional<uint32_t>(),
                  bodiesAhead = std::deque<std::pair<uint32_t, uint64_t>>(),
-                 bytesAhead = uint64_t{0}](std::string& command) mutable {
+                 bytesAhead = uint64_t{0},
+                 setBodies = std::optional<std::deque<uint32_t>>()](std::string& command) mutable {
         if (m_pGroup == nullptr || m_bCatchUpGroup || blockAsked)
             return Step::End;
         if (pendingLeft > 0) {
@@ -260,8 +261,15 @@ void CExtractionRun::PlanHeads(uint64_t after) {
             bytesAhead -= bodiesAhead.front().second;
         for (;;) {
             const uint64_t next = WalkNumberAfter(article);
-            if (next > m_uGroupLast || m_uGroupLast == 0)
-                return Step::End;
+            if (next > m_uGroupLast || m_uGroupLast == 0) {
+                if (!setBodies)
+                    setBodies = FirstSetBodies();
+                if (setBodies->empty())
+                    return Step::End;
+                command = Numbered("BODY ", setBodies->front());
+                setBodies->pop_front();
+                return Step::Command;
+            }
             const auto number = static_cast<uint32_t>(next);
             if (NeedsOverviewBlock(number)) {
                 blockAsked = true;
@@ -303,7 +311,7 @@ void CExtractionRun::PlanParts() {
         while (next + 1 >= slots.size()) {
             if (scan == m_pending.end())
                 return Step::End;
-            slots = CompleteSetSlots(scan);
+            slots = CompleteSetSlots(m_pending, scan);
             next = 0;
         }
         command = Numbered("BODY ", slots[next++]);
@@ -764,6 +772,45 @@ CExtractionRun::Verdict CExtractionRun::OverviewVerdict(const OverviewRecord& re
         return record.lines && !LinesInWindow(*record.lines) ? Verdict::Skip : Verdict::Headers;
     }
     return id.part == 0 ? Verdict::Skip : Verdict::Headers;
+}
+
+// The BODYs NextPartSet will ask for first when the walk is done, as the overview shows the parts
+// the walk has still to read, as many as kPartBytesInFlight holds by the overview's sizes: they
+// follow the walk's last HEADs without a round trip between. Nothing unless the overview's block
+// reaches the walk's end. The parts read so far are in m_pending; the walk's article and those
+// after it are not.
+std::deque<uint32_t> CExtractionRun::FirstSetBodies() {
+    if (!m_overview.IsUsable() || !m_overview.Covers(m_uGroupLast))
+        return {};
+    PendingPartList parts;
+    for (const PendingPart& part : m_pending)
+        parts.Insert(part);
+    for (const OverviewRecord& record : m_overview.Records()) {
+        PartIdentifier id;
+        if (record.number < m_uArticle || WasReadAsPending(record.number) ||
+            OverviewVerdict(record) != Verdict::Headers || BodyFollowsHead(record) ||
+            !ParseSubjectPart(record.subject, id) || IsReply(record.subject) || id.part == 0)
+            continue;
+        ArticleRecord article;
+        article.Reset(record.number);
+        article.subject = record.subject;
+        article.from = record.from;
+        parts.Insert(MakePendingPart(article, id));
+    }
+    std::deque<uint32_t> bodies;
+    uint64_t bytes = 0;
+    for (auto pos = parts.begin(); pos != parts.end();) {
+        const std::vector<uint32_t> slots = CompleteSetSlots(parts, pos);
+        for (size_t i = 0; i + 1 < slots.size(); ++i) {
+            // Parts of earlier runs are not in the block: of the usual size, then.
+            const OverviewRecord* record = m_overview.Find(slots[i]);
+            bytes += record != nullptr && record->bytes ? *record->bytes : 5000 * kBytesPerLine;
+            if (bytes > kPartBytesInFlight && !bodies.empty())
+                return bodies;
+            bodies.push_back(slots[i]);
+        }
+    }
+    return bodies;
 }
 
 // Whether the run, once it has the article's headers, will ask for its body: the overview's
@@ -1267,7 +1314,7 @@ bool CExtractionRun::TakeYencDataLine(std::string_view line) {
 void CExtractionRun::NextPartSet() {
     while (m_pSetPos != m_pending.end() && !m_bCatchUpGroup) {
         const PendingPartList::iterator first = m_pSetPos;
-        std::vector<uint32_t> slots = CompleteSetSlots(m_pSetPos);
+        std::vector<uint32_t> slots = CompleteSetSlots(m_pending, m_pSetPos);
         if (slots.empty())
             continue;
         const auto partOne = std::find_if(first, m_pSetPos, [&slots](const PendingPart& part) {
@@ -1284,11 +1331,12 @@ void CExtractionRun::NextPartSet() {
 
 // The set of pending parts at `pos`: the article number of each part in part order and a 0
 // after them when the set is complete, empty when it is not. `pos` moves past the set.
-std::vector<uint32_t> CExtractionRun::CompleteSetSlots(PendingPartList::iterator& pos) {
+std::vector<uint32_t> CExtractionRun::CompleteSetSlots(PendingPartList& parts,
+                                                       PendingPartList::iterator& pos) {
     // The parts of one set are neighbours: their key holds the set's name and total.
     const PendingPartList::iterator first = pos;
     size_t count = 0;
-    for (; pos != m_pending.end() && pos->setKey == first->setKey; ++pos)
+    for (; pos != parts.end() && pos->setKey == first->setKey; ++pos)
         ++count;
     // Slots are made only for a run long enough to fill them: a huge total costs nothing.
     const auto total = static_cast<size_t>(first->total);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -134,7 +135,8 @@ class CExtractionRun : public CSocketOwnerWnd {
     void NextArticle();
     void WalkFrom(uint64_t next);
     void NextPartSet();
-    std::vector<uint32_t> CompleteSetSlots(PendingPartList::iterator& pos);
+    static std::vector<uint32_t> CompleteSetSlots(PendingPartList& parts,
+                                                  PendingPartList::iterator& pos);
     void FinishGroup();
     void DropGroup();
     void RememberPendingNumbers();
@@ -170,6 +172,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     Verdict OverviewVerdict(const OverviewRecord& record) const;
     bool ScreenedOut(uint32_t number);
     bool BodyFollowsHead(const OverviewRecord& record) const;
+    std::deque<uint32_t> FirstSetBodies();
     const OverviewRecord* OverviewOf(uint32_t number) const;
     void CheckOverview();
     bool LinesInWindow(int32_t lines) const;

@@ -717,3 +717,30 @@ TEST_F(RunPipelineTest, BodiesSentWithTheirHeadsStayWithinTheWindow) {
     EXPECT_EQ(Play(256, watch), alone);
     EXPECT_EQ(most, 2u);
 }
+
+// The complete sets the overview shows are asked for behind the walk's last HEAD, before the run
+// has read those HEADs; what the run then asks for is what was sent.
+TEST_F(RunPipelineTest, TheFirstSetsBodiesFollowTheLastHead) {
+    SaveGroups();
+    const Outcome alone = Play(1);
+    corpus.overview = Overview::Standard;
+    for (const uint32_t connections : {1u, 3u}) {
+        std::optional<RunState> whenSent;
+        const auto watch = [&](CExtractionRun& run, size_t) {
+            const auto group =
+                std::find(corpus.commands.begin(), corpus.commands.end(), "GROUP alt.sets");
+            if (!whenSent &&
+                std::find(group, corpus.commands.end(), "BODY 4") != corpus.commands.end())
+                whenSent = run.GetState();
+        };
+        EXPECT_EQ(Play(256, watch, connections), alone) << connections;
+        ASSERT_TRUE(whenSent) << connections;
+        EXPECT_TRUE(*whenSent == RunState::HeadRequested || *whenSent == RunState::ReadingHeaders)
+            << static_cast<int>(*whenSent);
+        const auto group =
+            std::find(corpus.commands.begin(), corpus.commands.end(), "GROUP alt.sets");
+        // h.bin is 4 and 1, i.bin 2, 7 and 5 (killed by its file name), j.bin 3 and 6.
+        for (const char* body : {"BODY 4", "BODY 1", "BODY 2", "BODY 3", "BODY 6"})
+            EXPECT_EQ(std::count(group, corpus.commands.end(), body), 1) << body;
+    }
+}
