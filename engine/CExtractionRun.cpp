@@ -41,6 +41,8 @@ constexpr size_t kDecodedBlock = 1024 * 1024;
 // by the Lines of its first part (about a line's worth of bytes each), within the bounds.
 constexpr size_t kPartBytesInFlight = 32u << 20;
 constexpr size_t kBytesPerLine = 130;
+// A part whose size is not known is taken for one of the usual size.
+constexpr size_t kUsualPartLines = 5000;
 constexpr size_t kMinPartsInFlight = 2;
 constexpr size_t kMaxPartsInFlight = 64;
 // An overview block goes on to the next while it spares at least one HEAD in this many.
@@ -317,8 +319,8 @@ void CExtractionRun::PlanParts() {
         command = Numbered("BODY ", slots[next++]);
         return Step::Command;
     };
-    // Without a Lines header, parts of the usual size (5000 lines) are assumed.
-    const size_t lines = m_article.lines > 0 ? static_cast<size_t>(m_article.lines) : 5000;
+    const size_t lines =
+        m_article.lines > 0 ? static_cast<size_t>(m_article.lines) : kUsualPartLines;
     m_pPipeline->SetPlan(std::move(plan), std::clamp(kPartBytesInFlight / (lines * kBytesPerLine),
                                                      kMinPartsInFlight, kMaxPartsInFlight));
 }
@@ -759,12 +761,8 @@ bool CExtractionRun::SkipEarly(Verdict verdict, std::string_view from, std::stri
 // line-count window.
 CExtractionRun::Verdict CExtractionRun::OverviewVerdict(const OverviewRecord& record) const {
     const Verdict early = EarlyVerdict(record.from, record.subject);
-    if (early != Verdict::Headers || !record.contentType)
+    if (early != Verdict::Headers || !record.contentType || IsExtractedAttachment(record))
         return early;
-    std::string type, name, boundary;
-    ParseContentType("Content-Type: " + *record.contentType, type, name, boundary);
-    if (!name.empty() && MimeAction(m_mimeTable, type) != 0)
-        return Verdict::Headers;
     PartIdentifier id;
     if (!ParseSubjectPart(record.subject, id) || IsReply(record.subject)) {
         if (!m_settings.m_bDecodeNoPartID)
@@ -804,7 +802,8 @@ std::deque<uint32_t> CExtractionRun::FirstSetBodies() {
         for (size_t i = 0; i + 1 < slots.size(); ++i) {
             // Parts of earlier runs are not in the block: of the usual size, then.
             const OverviewRecord* record = m_overview.Find(slots[i]);
-            bytes += record != nullptr && record->bytes ? *record->bytes : 5000 * kBytesPerLine;
+            bytes += record != nullptr && record->bytes ? *record->bytes
+                                                        : kUsualPartLines * kBytesPerLine;
             if (bytes > kPartBytesInFlight && !bodies.empty())
                 return bodies;
             bodies.push_back(slots[i]);
@@ -813,15 +812,19 @@ std::deque<uint32_t> CExtractionRun::FirstSetBodies() {
     return bodies;
 }
 
+// A named attachment of a type the MIME table extracts, as far as the overview carries
+// Content-Type.
+bool CExtractionRun::IsExtractedAttachment(const OverviewRecord& record) const {
+    std::string type, name, boundary;
+    return record.ContentTypeFields(type, name, boundary) && !name.empty() &&
+           MimeAction(m_mimeTable, type) != 0;
+}
+
 // Whether the run, once it has the article's headers, will ask for its body: the overview's
 // guess, which only decides what is sent ahead.
 bool CExtractionRun::BodyFollowsHead(const OverviewRecord& record) const {
-    if (record.contentType) {
-        std::string type, name, boundary;
-        ParseContentType("Content-Type: " + *record.contentType, type, name, boundary);
-        if (!name.empty() && MimeAction(m_mimeTable, type) != 0)
-            return true;
-    }
+    if (IsExtractedAttachment(record))
+        return true;
     PartIdentifier id;
     if (!ParseSubjectPart(record.subject, id) || IsReply(record.subject))
         return m_settings.m_bDecodeNoPartID && record.lines && LinesInWindow(*record.lines);
@@ -850,12 +853,10 @@ void CExtractionRun::CheckOverview() {
         return;
     bool same = record->subject == m_article.subject && record->from == m_article.from &&
                 (!record->lines || *record->lines == m_article.lines);
-    if (same && record->contentType) {
-        std::string type, name, boundary;
-        ParseContentType("Content-Type: " + *record->contentType, type, name, boundary);
+    std::string type, name, boundary;
+    if (same && record->ContentTypeFields(type, name, boundary))
         same = type == m_article.contentType && name == m_article.name &&
                boundary == m_article.boundary;
-    }
     if (same)
         return;
     DebugTrace(

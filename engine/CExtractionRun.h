@@ -172,6 +172,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     Verdict OverviewVerdict(const OverviewRecord& record) const;
     bool ScreenedOut(uint32_t number);
     bool BodyFollowsHead(const OverviewRecord& record) const;
+    bool IsExtractedAttachment(const OverviewRecord& record) const;
     std::deque<uint32_t> FirstSetBodies();
     const OverviewRecord* OverviewOf(uint32_t number) const;
     void CheckOverview();

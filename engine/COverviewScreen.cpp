@@ -64,6 +64,14 @@ std::optional<std::string> FullValue(std::string_view field, std::string_view na
 
 } // namespace
 
+bool OverviewRecord::ContentTypeFields(std::string& type, std::string& name,
+                                       std::string& boundary) const {
+    if (!contentType)
+        return false;
+    ParseContentType("Content-Type: " + *contentType, type, name, boundary);
+    return true;
+}
+
 void COverviewScreen::BeginFormat() {
     m_format.clear();
 }

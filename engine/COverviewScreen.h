@@ -16,6 +16,10 @@ struct OverviewRecord {
     std::optional<std::string> contentType; // the header's value; empty: no such header
     std::optional<int32_t> lines;           // -1: no Lines header
     std::optional<uint64_t> bytes;          // the article's size, as the server counts it
+
+    // What its Content-Type gives, read as the header's line would be; false when the overview
+    // does not carry Content-Type.
+    bool ContentTypeFields(std::string& type, std::string& name, std::string& boundary) const;
 };
 
 // The overview of the block of a group's range that the walk is in, read with XOVER, so that
