@@ -118,6 +118,7 @@ void CCommandPipeline::Start() {
     ForgetCommands();
     m_login.clear();
     m_group.clear();
+    m_bLoggedIn = false;
     m_bFirstBroken = false;
     Enqueue(First(), kGreeting, true, false);
     First().connection->Start();
@@ -164,9 +165,10 @@ void CCommandPipeline::ForgetCommands() {
 // still in its own call then.
 void CCommandPipeline::SendLine(std::string_view line) {
     ThrowIfFirstBroken();
-    if (IsGroup(line))
+    if (IsGroup(line)) {
         m_group = line.substr(6);
-    else if (IsLogin(line))
+        m_bLoggedIn = true;
+    } else if (IsLogin(line))
         m_login.emplace_back(line);
     if (IsPlannable(line)) {
         Claim(line);
@@ -262,8 +264,8 @@ void CCommandPipeline::SendAhead() {
         std::string text;
         if (!NextPlanned(text))
             return;
-        // The helpers open with the first command there is to send ahead.
-        OpenHelpers();
+        // The helpers open with the first command there is to send ahead, if not before.
+        OpenLanes();
         const Commands::iterator command = m_commands.insert(m_commands.end(), Command{});
         command->text = std::move(text);
         if (!SendOn(LaneForAhead(), command)) {
@@ -320,8 +322,18 @@ void CCommandPipeline::Discard(Command& command) {
 
 void CCommandPipeline::ReleaseHeld(Command& command) {
     m_nHeldBytes -= command.held.size() - command.heldPos;
-    std::string().swap(command.held);
+    Recycle(std::move(command.held));
+    command.held.clear();
     command.heldPos = 0;
+}
+
+// Emptied reply buffers are used again: a reply held in fresh memory costs its growth's copies
+// and a page fault for every page, as much as the copy of its lines itself.
+void CCommandPipeline::Recycle(std::string&& buffer) {
+    if (buffer.capacity() > kMaxSpareCapacity || m_spareBuffers.size() >= kSpareBuffers)
+        return;
+    buffer.clear();
+    m_spareBuffers.push_back(std::move(buffer));
 }
 
 // Commands sent ahead, from `command` to `end`, that the run will not ask for: complete replies go,
@@ -384,6 +396,10 @@ void CCommandPipeline::Hold(Commands::iterator command, std::string_view line) {
         std::replace(lane.inFlight.begin(), lane.inFlight.end(), command, drain);
         return MoveToFirst(command);
     }
+    if (command->held.empty() && !m_spareBuffers.empty()) {
+        command->held = std::move(m_spareBuffers.back());
+        m_spareBuffers.pop_back();
+    }
     command->held.append(line);
     command->held.push_back('\n');
     m_nHeldBytes += line.size() + 1;
@@ -402,11 +418,11 @@ void CCommandPipeline::MoveToFirst(Commands::iterator command) {
 }
 
 bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
-    const std::shared_ptr<bool> alive = m_alive;
     // A line with no command to answer (nothing a server should send) goes to the run as it
     // would without the pipeline; a helper's is dropped.
     if (lane.inFlight.empty())
         return lane.primary ? m_owner.OnResponseLine(line) : true;
+    const std::size_t heldBefore = m_nHeldBytes;
     const Commands::iterator command = lane.inFlight.front();
     const bool last = EndsReply(*command, line);
     if (last) {
@@ -415,7 +431,7 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
     }
     if (command->internal) {
         HelperReply(lane, command, line);
-        return ReportFirstBroken(alive);
+        return ReportFirstBroken();
     }
     bool more = true;
     const bool taken = lane.primary && !m_claims.empty() && m_claims.front() == command;
@@ -424,6 +440,7 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
             m_claims.pop_front();
             m_commands.erase(command);
         }
+        const std::shared_ptr<bool> alive = m_alive;
         more = m_owner.OnResponseLine(line);
         if (!*alive)
             return false;
@@ -435,8 +452,11 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
     }
     if (!DeliverHeld())
         return false;
-    SendAhead();
-    if (!ReportFirstBroken(alive))
+    // Only a reply that ended or held lines let go of make room for more commands ahead; the
+    // run's own commands top them up themselves.
+    if (last || m_nHeldBytes < heldBefore)
+        SendAhead();
+    if (!ReportFirstBroken())
         return false;
     return lane.primary ? more : true;
 }
@@ -445,14 +465,13 @@ bool CCommandPipeline::LaneLine(Lane& lane, std::string_view line) {
 // the run may then ask for another whose reply is held as well. False when the run deleted the
 // pipeline meanwhile.
 bool CCommandPipeline::DeliverHeld() {
-    const std::shared_ptr<bool> alive = m_alive;
     while (!m_claims.empty() && m_claims.front()->HasHeld()) {
         const Commands::iterator command = m_claims.front();
         if (!command->complete && !command->lane->primary)
             return true;
         // The lines are handed over from a buffer of their own, which outlives the pipeline if
         // the run deletes it meanwhile; a close in between ends the delivery.
-        const std::string held = std::move(command->held);
+        std::string held = std::move(command->held);
         std::size_t pos = command->heldPos;
         m_nHeldBytes -= held.size() - pos;
         command->held.clear();
@@ -461,6 +480,7 @@ bool CCommandPipeline::DeliverHeld() {
             m_claims.pop_front();
             m_commands.erase(command);
         }
+        const std::shared_ptr<bool> alive = m_alive;
         const unsigned generation = m_nGeneration;
         while (pos < held.size()) {
             const std::size_t end = held.find('\n', pos);
@@ -471,17 +491,17 @@ bool CCommandPipeline::DeliverHeld() {
                 return true;
             pos = end + 1;
         }
+        Recycle(std::move(held));
     }
     return true;
 }
 
 // A failure to send on the first connection found inside a helper's call reaches the run as
 // that connection's error. False when the run deleted the pipeline meanwhile.
-bool CCommandPipeline::ReportFirstBroken(const std::shared_ptr<bool>& alive) {
-    if (!*alive)
-        return false;
+bool CCommandPipeline::ReportFirstBroken() {
     if (!std::exchange(m_bFirstBroken, false))
         return true;
+    const std::shared_ptr<bool> alive = m_alive;
     m_owner.OnConnectionError(CSocketOwnerWnd::kSocketNotification, kConnectionReset);
     return *alive;
 }
@@ -494,21 +514,25 @@ void CCommandPipeline::LaneError(Lane& lane, int notification, int error) {
     const bool idle = notification == CSocketOwnerWnd::kTimerNotification && lane.inFlight.empty();
     DebugTrace(1, "Helper connection to %s ended (%d, %d)\n", m_server.c_str(), notification,
                error);
-    const std::shared_ptr<bool> alive = m_alive;
     FailHelper(lane, !idle);
     if (DeliverHeld()) {
         SendAhead();
-        ReportFirstBroken(alive);
+        ReportFirstBroken();
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
 
-// Opens the helpers the server may have, once the run is logged in and has a group.
 void CCommandPipeline::OpenHelpers() {
+    m_bLoggedIn = true;
+    OpenLanes();
+}
+
+// Opens the helpers the server may have, once the run is logged in.
+void CCommandPipeline::OpenLanes() {
     // Called for every command sent ahead: most calls find every helper open already.
-    if (m_group.empty() || OpenConnections() >= m_nUsable)
+    if (!m_bLoggedIn || OpenConnections() >= m_nUsable)
         return;
     for (const auto& lane : m_lanes) {
         if (lane->primary || lane->open || OpenConnections() >= m_nUsable)

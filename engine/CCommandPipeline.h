@@ -26,12 +26,12 @@
 // bytes: past the bound a reply sent ahead is dropped, and its command sent again when the run asks
 // for it.
 //
-// With more than one connection, the others (helpers) open once the run has logged in and
-// selected a group; each repeats the run's login and selects the run's group, then takes a share
-// of the commands sent ahead. The run's own commands go on the first connection. A helper's reply
-// reaches the run only once it is complete, so a helper that fails (an error, a timeout, a server
-// that refuses more connections) loses nothing: its unfinished commands are sent again on the first
-// connection, and the helpers left are all the server gets from then on.
+// With more than one connection, the others (helpers) open once the run has logged in; each repeats
+// the run's login and selects the run's group, then takes a share of the commands sent ahead. The
+// run's own commands go on the first connection. A helper's reply reaches the run only once it is
+// complete, so a helper that fails (an error, a timeout, a server that refuses more connections)
+// loses nothing: its unfinished commands are sent again on the first connection, and the helpers
+// left are all the server gets from then on.
 class CCommandPipeline : public INewsConnection {
   public:
     // What the plan gives next: a command, nothing for now (it is asked again once the run has
@@ -40,6 +40,10 @@ class CCommandPipeline : public INewsConnection {
     using Plan = std::function<Step(std::string& command)>;
 
     static constexpr std::size_t kMaxHeldBytes = 48u << 20;
+    // Emptied reply buffers kept for the next replies: enough for the bodies in flight on
+    // several connections, none larger than a big part.
+    static constexpr std::size_t kSpareBuffers = 8;
+    static constexpr std::size_t kMaxSpareCapacity = 2u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
                      CSocketOwnerWnd& owner, std::size_t depth, std::size_t connections = 1);
@@ -55,6 +59,10 @@ class CCommandPipeline : public INewsConnection {
     void Start() override;
     void SendLine(std::string_view line) override;
     void Close() override;
+
+    // The run has logged in and will read articles: the helpers open now, rather than with the
+    // first command sent ahead, so that their logins are done by the time a walk begins.
+    void OpenHelpers();
 
     // Connections open or opening now, the first included.
     std::size_t OpenConnections() const;
@@ -103,12 +111,12 @@ class CCommandPipeline : public INewsConnection {
     void CloseHelpers();
     void ForgetCommands();
     void ThrowIfFirstBroken();
-    bool ReportFirstBroken(const std::shared_ptr<bool>& alive);
+    bool ReportFirstBroken();
     bool LaneLine(Lane& lane, std::string_view line);
     void LaneError(Lane& lane, int notification, int error);
     void HelperReply(Lane& lane, Commands::iterator command, std::string_view line);
     void ContinueLogin(Lane& lane);
-    void OpenHelpers();
+    void OpenLanes();
     void FailHelper(Lane& lane, bool shrink);
     void MoveToFirst(Commands::iterator command);
     Lane* LaneForAhead();
@@ -128,6 +136,7 @@ class CCommandPipeline : public INewsConnection {
     void Hold(Commands::iterator command, std::string_view line);
     void Discard(Command& command);
     void ReleaseHeld(Command& command);
+    void Recycle(std::string&& buffer);
     bool EndsReply(Command& command, std::string_view line);
     Commands::iterator OldestAhead();
     Lane& First() { return *m_lanes.front(); }
@@ -146,11 +155,13 @@ class CCommandPipeline : public INewsConnection {
     // The run's commands whose replies it has not had whole, in the order it sent them.
     std::deque<Commands::iterator> m_claims;
     std::size_t m_nHeldBytes = 0;
+    std::vector<std::string> m_spareBuffers;
     std::size_t m_nResent = 0;        // replies dropped past the bound, for the trace
     std::size_t m_nMoved = 0;         // commands moved from a helper to the first connection
     uint32_t m_uLastHead = 0;         // of the run's last HEAD
     std::vector<std::string> m_login; // the run's AUTHINFO and MODE READER, for the helpers
     std::string m_group;              // the run's group
+    bool m_bLoggedIn = false;         // the run's login is complete: helpers may repeat it
     bool m_bFirstBroken = false;      // a command moved to the first connection could not be sent
     unsigned m_nGeneration = 0;       // counts the closes and starts
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -439,8 +439,11 @@ void CExtractionRun::LoginReply(int code) {
         // With commands in flight the overview can spare the HEADs of articles it decides.
         if (m_pPipeline == nullptr || m_bCatchUp)
             return NextGroup();
-        if (Send("LIST OVERVIEW.FMT"))
-            SetState(RunState::OverviewFormatRequested);
+        if (!Send("LIST OVERVIEW.FMT"))
+            return;
+        SetState(RunState::OverviewFormatRequested);
+        // The helpers log in meanwhile, ready for the first walk's commands.
+        m_pPipeline->OpenHelpers();
         return;
     }
 }
@@ -1299,8 +1302,9 @@ void CExtractionRun::YencTrailer(std::string_view line) {
 bool CExtractionRun::TakeYencDataLine(std::string_view line) {
     const bool decoding =
         m_nState == RunState::YdecodingParts || m_nState == RunState::YdecodingSingle;
+    // Checked on every line: two characters, not a string compare.
     if (!decoding || m_yencStage != YencStage::Data || line.empty() || line[0] == '.' ||
-        StartsWith(line, "=y"))
+        (line[0] == '=' && line.size() > 1 && line[1] == 'y'))
         return false;
     YdecodeDataLine(line, m_decoded);
     ++m_nLineCount;

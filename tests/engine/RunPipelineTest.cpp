@@ -45,6 +45,8 @@ class CorpusServer {
     };
     size_t opened = 0;
     size_t mostOpen = 0;
+    // Connections opened when the first connection selected its first group.
+    size_t openedAtFirstGroup = 0;
     // What LIST OVERVIEW.FMT and XOVER give: nothing (the commands are unknown), the usual
     // fields, or those with Content-Type and Lines in full; XOVER may also be refused.
     enum class Overview { None, Standard, Full, Refused } overview = Overview::None;
@@ -146,6 +148,8 @@ class CorpusServer {
         if (command.starts_with("XOVER ") && overview != Overview::None)
             return Reply(connection, OverviewBlock(connection, command.substr(6)));
         if (command.starts_with("GROUP ")) {
+            if (connection.index == 0 && openedAtFirstGroup == 0)
+                openedAtFirstGroup = opened;
             const auto group = groups.find(command.substr(6));
             if (group == groups.end())
                 return Reply(connection, {"411 no such group"});
@@ -338,10 +342,10 @@ class RunPipelineTest : public RunTest {
     }
 
     Outcome Play(uint32_t depth, const std::function<void(CExtractionRun&, size_t)>& after = {},
-                 uint32_t connections = 1) {
+                 uint32_t connections = 1, int mode = 0) {
         profile.WriteProfileInt("Servers\\news.example", "Pipeline Depth", depth);
         profile.WriteProfileInt("Servers\\news.example", "Connections", connections);
-        corpus.opened = corpus.mostOpen = 0;
+        corpus.opened = corpus.mostOpen = corpus.openedAtFirstGroup = 0;
         corpus.transcripts.clear();
         corpus.articleCommands.clear();
         corpus.heads.clear();
@@ -358,7 +362,7 @@ class RunPipelineTest : public RunTest {
             if (after)
                 after(pipelined, lines);
         };
-        pipelined.StartOrStop(0);
+        pipelined.StartOrStop(mode);
         corpus.Play();
         EXPECT_FALSE(pipelined.IsRunning());
         Outcome outcome{log.lines, {}, {}, {}};
@@ -522,6 +526,19 @@ TEST_F(RunPipelineTest, SeveralConnectionsGiveTheOutcomeOfOneCommandAtATime) {
                 EXPECT_FALSE(corpus.articleCommands[helper].empty()) << depth << " " << helper;
         }
     }
+}
+
+// The helpers log in while the run reads the overview's format, so that the first walk's
+// commands find them ready; a catch-up, which sends nothing ahead, opens none.
+TEST_F(RunPipelineTest, HelpersOpenOnceTheRunIsLoggedIn) {
+    corpus.overview = CorpusServer::Overview::Standard;
+    SaveGroups();
+    const Outcome alone = Play(1);
+    EXPECT_EQ(Play(256, {}, 3), alone);
+    EXPECT_EQ(corpus.openedAtFirstGroup, 3u);
+    Play(256, {}, 3, 1);
+    EXPECT_EQ(corpus.opened, 1u);
+    EXPECT_TRUE(corpus.articleCommands.empty());
 }
 
 TEST_F(RunPipelineTest, HelpersRepeatTheLoginAndSelectTheRunsGroup) {

@@ -363,6 +363,8 @@ TEST_F(MainFrameTest, ExitWhenCompleteClosesTheWindowAfterExtractComplete) {
     frame->SaveSettings(true);
     frame->RestorePlacement();
     ASSERT_TRUE(frame->isVisible());
+    // The script plays one connection: no helpers to open after the login.
+    app.Profile().WriteProfileInt("Servers\\news.example", "Connections", 1);
     server.Accept("news.example").Reply("200 hi").Expect("MODE READER").Reply("200 ok");
     server.Expect("LIST OVERVIEW.FMT").Reply("503 no overview");
     server.Expect("GROUP alt.bin").Reply("211 0 1 0 alt.bin").Quit();
