@@ -12,9 +12,9 @@
 // no bodies (a group whose articles are all passed over). RAW_CONNECTIONS=N reads the range
 // over N connections at once, each logged in with the group selected, the k-th taking every
 // N-th article, each with RAW_DEPTH in flight. RAW_OVERVIEW=1 first asks LIST OVERVIEW.FMT and
-// reads the first XOVER block of 5000 articles, as the run does before the HEADs of a group whose
-// overview spares none; RAW_OVERVIEW=2 reads the whole range as XOVER blocks (RAW_DEPTH blocks
-// in flight) and nothing else: the articles that an overview alone passes over.
+// reads the first XOVER block of 5000 articles, sent behind the GROUP, as the run does before the
+// HEADs of a group whose overview spares none; RAW_OVERVIEW=2 reads the whole range as XOVER blocks
+// (RAW_DEPTH blocks in flight) and nothing else: the articles that an overview alone passes over.
 //
 // Prints "bytes=N articles=N heads=N seconds=S" on one line. Exit status 0 on success.
 
@@ -182,8 +182,12 @@ struct GroupRange {
     unsigned long last = 0;
 };
 
-GroupRange SelectGroup(RawConnection& connection, const std::string& group) {
+// `behind`, when not empty, is sent right behind the GROUP, before its reply is read.
+GroupRange SelectGroup(RawConnection& connection, const std::string& group,
+                       const std::string& behind = {}) {
     connection.SendLine("GROUP " + group);
+    if (!behind.empty())
+        connection.SendLine(behind);
     const std::string reply(connection.ReadLine());
     unsigned long count = 0;
     GroupRange range;
@@ -220,12 +224,27 @@ struct Options {
 
 constexpr unsigned long kOverviewBlock = 5000;
 
-// The connection's share of the range's XOVER blocks, up to `blocks` of them; every line counts
-// as an article's header.
+// The block the run asks for first, behind the GROUP: from the stored position, 1 here.
+std::string FirstBlock(unsigned long share) {
+    const unsigned long first = 1 + share * kOverviewBlock;
+    return "XOVER " + std::to_string(first) + "-" + std::to_string(first + kOverviewBlock - 1);
+}
+
+// The connection's share of the range's XOVER blocks, up to `blocks` of them, the first of them
+// sent already (FirstBlock) where the range begins at 1; every line counts as an article's header.
 void ReadOverview(RawConnection& connection, const Options& options, const GroupRange& range,
                   unsigned long share, unsigned long step, unsigned long blocks, Counts& counts) {
     unsigned long next = (range.last != 0 ? range.first : 1) + share * kOverviewBlock;
     unsigned long inFlight = 0;
+    if (next == 1 + share * kOverviewBlock && blocks > 0) {
+        --blocks;
+        inFlight = 1;
+        next += step * kOverviewBlock;
+    } else {
+        // Sent for another range: read and not counted.
+        if (ReplyCode(connection.ReadLine()) == 224)
+            SkipMultiLine(connection);
+    }
     for (;;) {
         while (inFlight < options.depth && blocks > 0 && range.last != 0 && next <= range.last) {
             --blocks;
@@ -255,15 +274,17 @@ Counts ReadShare(const Options& options, unsigned long share, unsigned long step
         throw std::runtime_error("no greeting");
     Login(connection, options.argc, options.argv);
     Command(connection, "MODE READER");
-    const GroupRange range = SelectGroup(connection, options.group);
+    // As the run: the overview's format after the login, the first block behind the GROUP. One
+    // block is read once, on the first connection; the whole range is shared out.
+    const bool overview = options.overview == 2 || (options.overview == 1 && share == 0);
+    if (overview && Command(connection, "LIST OVERVIEW.FMT") == 215)
+        SkipMultiLine(connection);
+    const GroupRange range =
+        SelectGroup(connection, options.group, overview ? FirstBlock(share) : std::string());
     Counts counts;
-    // One block is read once, on the first connection; the whole range is shared out.
-    if (options.overview == 2 || (options.overview == 1 && share == 0)) {
-        if (Command(connection, "LIST OVERVIEW.FMT") == 215)
-            SkipMultiLine(connection);
+    if (overview)
         ReadOverview(connection, options, range, share, step, options.overview == 1 ? 1 : ~0ul,
                      counts);
-    }
     if (options.overview == 2) {
         connection.SendLine("QUIT");
         counts.bytes = connection.BytesReceived();

@@ -275,7 +275,7 @@ void CExtractionRun::PlanHeads(uint64_t after) {
             const auto number = static_cast<uint32_t>(next);
             if (NeedsOverviewBlock(number)) {
                 blockAsked = true;
-                command = COverviewScreen::BlockCommand(number, m_uGroupLast);
+                command = COverviewScreen::BlockCommand(number);
                 return Step::Command;
             }
             const OverviewRecord* record = OverviewOf(number);
@@ -534,8 +534,28 @@ void CExtractionRun::NextGroup() {
                static_cast<unsigned long>(group->last));
     m_progress.SetGroup(group->name);
     LogMessage(m_bCatchUp ? ids::kCatchingUpGroup : ids::kCheckingGroup, group->name);
-    if (Send("GROUP " + group->name))
-        SetState(RunState::GroupRequested);
+    if (!Send("GROUP " + group->name))
+        return;
+    SetState(RunState::GroupRequested);
+    PlanBlockBehindGroup();
+}
+
+// A walk without pending numbers begins with the overview's block at the stored position (unless
+// the server no longer has the articles there): its XOVER follows the GROUP at once instead of
+// a round trip later. A block the walk does not begin with is read and dropped.
+void CExtractionRun::PlanBlockBehindGroup() {
+    if (m_pPipeline == nullptr || m_bCatchUp || !m_overview.IsUsable() ||
+        !m_pGroup->pending.empty())
+        return;
+    const uint32_t first = static_cast<uint32_t>(std::max<uint64_t>(m_pGroup->last, 1));
+    m_pPipeline->SetPlan(
+        [block = COverviewScreen::BlockCommand(first), sent = false](std::string& command) mutable {
+            if (std::exchange(sent, true))
+                return Step::End;
+            command = block;
+            return Step::Command;
+        },
+        2); // the GROUP and the block
 }
 
 void CExtractionRun::GroupReply(std::string_view line) {
@@ -654,8 +674,8 @@ void CExtractionRun::WalkFrom(uint64_t next) {
             break;
         m_progress.SetGroupProgress(m_uArticle, static_cast<uint32_t>(base), m_uGroupLast);
         if (NeedsOverviewBlock(m_uArticle)) {
-            m_overview.BeginBlock(m_uArticle, m_uGroupLast);
-            if (Send(COverviewScreen::BlockCommand(m_uArticle, m_uGroupLast)))
+            m_overview.BeginBlock(m_uArticle);
+            if (Send(COverviewScreen::BlockCommand(m_uArticle)))
                 SetState(RunState::OverviewRequested);
             return;
         }

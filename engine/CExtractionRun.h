@@ -131,6 +131,7 @@ class CExtractionRun : public CSocketOwnerWnd {
     void SetState(RunState state);
     void NextServer();
     void NextGroup();
+    void PlanBlockBehindGroup();
     void NextPendingArticle();
     void NextArticle();
     void WalkFrom(uint64_t next);

@@ -111,21 +111,23 @@ void COverviewScreen::ClearBlock() {
     m_records.clear();
 }
 
-uint32_t COverviewScreen::BlockLast(uint32_t first, uint32_t groupLast) {
-    return static_cast<uint32_t>(
-        std::min<uint64_t>(uint64_t{first} + kBlockArticles - 1, std::max(first, groupLast)));
+// Past the group's last article too: the block's command then depends on nothing but where the
+// walk begins, and can be sent before the GROUP reply tells the group's range.
+uint32_t COverviewScreen::BlockLast(uint32_t first) {
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + kBlockArticles - 1,
+                                                    std::numeric_limits<uint32_t>::max()));
 }
 
-std::string COverviewScreen::BlockCommand(uint32_t first, uint32_t groupLast) {
-    return "XOVER " + std::to_string(first) + "-" + std::to_string(BlockLast(first, groupLast));
+std::string COverviewScreen::BlockCommand(uint32_t first) {
+    return "XOVER " + std::to_string(first) + "-" + std::to_string(BlockLast(first));
 }
 
-void COverviewScreen::BeginBlock(uint32_t first, uint32_t groupLast) {
+void COverviewScreen::BeginBlock(uint32_t first) {
     m_records.clear();
     m_bBlock = false;
     m_bReading = true;
     m_uBlockFirst = first;
-    m_uBlockLast = BlockLast(first, groupLast);
+    m_uBlockLast = BlockLast(first);
 }
 
 void COverviewScreen::AddLine(std::string_view line) {

@@ -43,9 +43,9 @@ class COverviewScreen {
     void ClearBlock();
 
     // The command that reads the block starting at `first`, which is not in the block now.
-    static std::string BlockCommand(uint32_t first, uint32_t groupLast);
-    // Begins the block that BlockCommand(first, groupLast) asks for.
-    void BeginBlock(uint32_t first, uint32_t groupLast);
+    static std::string BlockCommand(uint32_t first);
+    // Begins the block that BlockCommand(first) asks for.
+    void BeginBlock(uint32_t first);
     // One line of the XOVER reply; lines that cannot be read, or that name an article outside
     // the block, are passed over (their articles get a HEAD).
     void AddLine(std::string_view line);
@@ -59,7 +59,7 @@ class COverviewScreen {
     const std::vector<OverviewRecord>& Records() const { return m_records; }
 
   private:
-    static uint32_t BlockLast(uint32_t first, uint32_t groupLast);
+    static uint32_t BlockLast(uint32_t first);
 
     bool m_bUsable = false;
     std::vector<std::string> m_format;
