@@ -14,6 +14,12 @@ const std::string kGreeting;
 // What the run's connection reports when a command moved over to it could not be sent.
 constexpr int kConnectionReset = 10054;
 
+// The memory a held reply's buffer takes beyond the string itself.
+std::size_t Footprint(const std::string& held) {
+    static const std::size_t kInline = std::string().capacity();
+    return held.capacity() > kInline ? held.capacity() : 0;
+}
+
 bool IsHead(std::string_view command) {
     return command.starts_with("HEAD ");
 }
@@ -321,19 +327,20 @@ void CCommandPipeline::Discard(Command& command) {
 }
 
 void CCommandPipeline::ReleaseHeld(Command& command) {
-    m_nHeldBytes -= command.held.size() - command.heldPos;
-    Recycle(std::move(command.held));
-    command.held.clear();
-    command.heldPos = 0;
+    m_nHeldBytes -= Footprint(command.held);
+    Recycle(command.held);
 }
 
 // Emptied reply buffers are used again: a reply held in fresh memory costs its growth's copies
-// and a page fault for every page, as much as the copy of its lines itself.
-void CCommandPipeline::Recycle(std::string&& buffer) {
-    if (buffer.capacity() > kMaxSpareCapacity || m_spareBuffers.size() >= kSpareBuffers)
+// and a page fault for every page, as much as the copy of its lines itself. The buffer is left
+// without storage either way.
+void CCommandPipeline::Recycle(std::string& buffer) {
+    std::string taken;
+    taken.swap(buffer);
+    if (taken.capacity() > kMaxSpareCapacity || m_spareBuffers.size() >= kSpareBuffers)
         return;
-    buffer.clear();
-    m_spareBuffers.push_back(std::move(buffer));
+    taken.clear();
+    m_spareBuffers.push_back(std::move(taken));
 }
 
 // Commands sent ahead, from `command` to `end`, that the run will not ask for: complete replies go,
@@ -396,13 +403,15 @@ void CCommandPipeline::Hold(Commands::iterator command, std::string_view line) {
         std::replace(lane.inFlight.begin(), lane.inFlight.end(), command, drain);
         return MoveToFirst(command);
     }
-    if (command->held.empty() && !m_spareBuffers.empty()) {
-        command->held = std::move(m_spareBuffers.back());
+    std::string& held = command->held;
+    m_nHeldBytes -= Footprint(held);
+    if (held.empty() && !m_spareBuffers.empty()) {
+        held.swap(m_spareBuffers.back());
         m_spareBuffers.pop_back();
     }
-    command->held.append(line);
-    command->held.push_back('\n');
-    m_nHeldBytes += line.size() + 1;
+    held.append(line);
+    held.push_back('\n');
+    m_nHeldBytes += Footprint(held);
 }
 
 // A command the helper it went to will not answer now is sent again on the first connection,
@@ -471,11 +480,10 @@ bool CCommandPipeline::DeliverHeld() {
             return true;
         // The lines are handed over from a buffer of their own, which outlives the pipeline if
         // the run deletes it meanwhile; a close in between ends the delivery.
+        m_nHeldBytes -= Footprint(command->held);
         std::string held = std::move(command->held);
-        std::size_t pos = command->heldPos;
-        m_nHeldBytes -= held.size() - pos;
         command->held.clear();
-        command->heldPos = 0;
+        std::size_t pos = 0;
         if (command->complete) {
             m_claims.pop_front();
             m_commands.erase(command);
@@ -491,7 +499,7 @@ bool CCommandPipeline::DeliverHeld() {
                 return true;
             pos = end + 1;
         }
-        Recycle(std::move(held));
+        Recycle(held);
     }
     return true;
 }

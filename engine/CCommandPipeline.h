@@ -39,10 +39,12 @@ class CCommandPipeline : public INewsConnection {
     enum class Step { Command, Wait, End };
     using Plan = std::function<Step(std::string& command)>;
 
-    static constexpr std::size_t kMaxHeldBytes = 48u << 20;
+    // Of the memory the held replies take: their buffers' capacity, which growth by doubling
+    // leaves up to twice their lines. Room for a set's window of parts on several connections.
+    static constexpr std::size_t kMaxHeldBytes = 56u << 20;
     // Emptied reply buffers kept for the next replies: enough for the bodies in flight on
     // several connections, none larger than a big part.
-    static constexpr std::size_t kSpareBuffers = 8;
+    static constexpr std::size_t kSpareBuffers = 4;
     static constexpr std::size_t kMaxSpareCapacity = 2u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
@@ -80,10 +82,9 @@ class CCommandPipeline : public INewsConnection {
         bool multiLine = false; // known from the status line
         bool complete = false;  // every line of the reply has arrived
         // Reply lines that arrived before the run took them, each ended by a line feed (a
-        // line never holds one); those before heldPos are handed over.
+        // line never holds one).
         std::string held;
-        std::size_t heldPos = 0;
-        bool HasHeld() const { return heldPos < held.size(); }
+        bool HasHeld() const { return !held.empty(); }
     };
     using Commands = std::list<Command>;
 
@@ -136,7 +137,7 @@ class CCommandPipeline : public INewsConnection {
     void Hold(Commands::iterator command, std::string_view line);
     void Discard(Command& command);
     void ReleaseHeld(Command& command);
-    void Recycle(std::string&& buffer);
+    void Recycle(std::string& buffer);
     bool EndsReply(Command& command, std::string_view line);
     Commands::iterator OldestAhead();
     Lane& First() { return *m_lanes.front(); }

@@ -36,6 +36,9 @@ constexpr qint64 kDeliveryBudgetMs = 10;
 constexpr unsigned kLinesPerClockCheck = 64;
 // Most bytes taken from the kernel by one read: a whole article of ordinary size.
 constexpr qint64 kReadChunk = 256 * 1024;
+// Complete lines waiting past this many bytes: the rest stays with the kernel until the owner
+// has taken them, so a server faster than its owner cannot fill the memory.
+constexpr std::size_t kMaxWaitingBytes = 4 * kReadChunk;
 // QUIT is a courtesy: never hold a closing connection longer than this for it.
 constexpr int kQuitWriteMs = 1000;
 // How often a blocking read that waits asks whether the user wants it to stop.
@@ -121,6 +124,8 @@ void CNewsConnection::MakeSocket() {
         // Checked against the certificate, and sent as the server name unless it is an
         // address.
         socket->setPeerVerifyName(QString::fromStdString(m_strServer));
+        // What it decrypts ahead of the line buffer is bounded as well.
+        socket->setReadBufferSize(static_cast<qint64>(kMaxWaitingBytes));
         m_pSocket = socket;
     } else {
         m_pSocket = new QAbstractSocket(QAbstractSocket::TcpSocket, nullptr);
@@ -446,8 +451,18 @@ void CNewsConnection::NegotiateStartTls() {
 // Socket signals only gather bytes and errors; lines and errors reach the owner from
 // the pump, so the owner never runs inside a signal of the socket.
 void CNewsConnection::OnSocketReadyRead() {
-    GatherBytes();
+    if (LinesBackedUp()) {
+        // Read once the owner has taken lines; the server is not the one waited for meanwhile.
+        m_bUnread = true;
+        m_timer.stop();
+    } else {
+        GatherBytes();
+    }
     m_pump.start();
+}
+
+bool CNewsConnection::LinesBackedUp() const {
+    return m_buffer.HasLine() && m_buffer.Pending() >= kMaxWaitingBytes;
 }
 
 // QSslSocket announces what it decrypts in pieces of a few kilobytes, many in one go: they are
@@ -476,7 +491,7 @@ void CNewsConnection::OnSocketError(QAbstractSocket::SocketError error) {
 }
 
 void CNewsConnection::Pump() {
-    if (m_bUnread) {
+    if (m_bUnread && !LinesBackedUp()) {
         m_bUnread = false;
         GatherBytes();
         // What one read does not take waits in the socket's own buffer, unannounced.
@@ -623,6 +638,9 @@ void CNewsConnection::DeliverLines() {
             return;
         }
     }
+    // Reading waited for these lines to be taken.
+    if (m_bUnread)
+        m_pump.start();
     if (m_buffer.Overlong() && m_nPendingError == 0)
         m_nPendingError = WinsockErrors::kNoBuffers;
     if (m_nPendingError != 0) {

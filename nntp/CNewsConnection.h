@@ -71,6 +71,8 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     bool LogonPrompt();
 
     const std::string& ServerName() const { return m_strServer; }
+    // Received bytes not yet handed to the owner.
+    std::size_t WaitingBytes() const { return m_buffer.Pending(); }
 
     // The leading decimal number of a reply line; 0 when there is none.
     static int ParseCode(std::string_view line);
@@ -101,6 +103,7 @@ class CNewsConnection final : public QObject, public INewsConnection, public IBl
     void ConnectNextAddress(int lastError);
     void OnSocketConnected();
     void OnSocketReadyRead();
+    bool LinesBackedUp() const;
     void OnTlsReadyRead();
     // Takes what the socket holds into the line buffer and restarts the time limit.
     void GatherBytes();

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <string>
@@ -193,6 +196,21 @@ TEST_F(CCommandPipelineTest, HeldRepliesAreBoundedInBytes) {
     // is held
     // they are dropped, and asked for again when the run comes to them.
     const std::string big(CCommandPipeline::kMaxHeldBytes / 40, 'x');
+    // Nor does a dropped reply keep the memory it was held in.
+    const auto heapInUse = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const size_t heapBefore = heapInUse();
+    size_t heapMost = heapBefore;
+    const auto onLine = owner.onLine;
+    owner.onLine = [&](const std::string& line) {
+        heapMost = std::max(heapMost, heapInUse());
+        // The run keeps no such lines either.
+        if (line.size() > big.size() / 2)
+            std::string("(long)").swap(owner.received.back());
+        onLine(line);
+    };
     for (size_t answered = 0; answered < wire.sent.size(); ++answered) {
         const std::string number = wire.sent[answered].substr(5);
         if (wire.sent[answered].starts_with("BODY "))
@@ -210,6 +228,7 @@ TEST_F(CCommandPipelineTest, HeldRepliesAreBoundedInBytes) {
     // Those dropped past the bound were sent twice.
     EXPECT_GT(wire.sent.size(), 70u);
     EXPECT_LT(wire.sent.size(), 121u);
+    EXPECT_LT(heapMost - heapBefore, CCommandPipeline::kMaxHeldBytes * 5 / 4);
 }
 
 // The run may delete the pipeline from inside a line, also one handed over from what was held.
@@ -285,7 +304,7 @@ TEST_F(SeveralConnectionsTest, AReplyPastTheBoundOnAHelperIsAskedAgainOnTheFirst
     wires.Deliver(0, Body(2));
     EXPECT_EQ(first.back(), "BODY 4");
     owner.received.clear();
-    const std::string huge(CCommandPipeline::kMaxHeldBytes, 'x');
+    const std::string huge(CCommandPipeline::kMaxHeldBytes + 1, 'x');
     wires.Deliver(1, {"211 9 1 9 g", "222 3 <id>", huge});
     EXPECT_EQ(first.back(), "BODY 3");
     wires.Deliver(1, {"the rest of the helper's copy", "."});

@@ -333,6 +333,37 @@ TEST_F(AsyncConnectionTest, UnansweredConnectIsTimedOutAndCloseDuringItReportsNo
 
 // Lines are handed over in batches, but the event loop gets its turn at short intervals
 // even when the owner is slow and a large reply is already buffered.
+// An owner that keeps the event loop turning inside a line (a dialog, say) while the server
+// sends on: what waits for it stays bounded, the rest waits in the kernel, and nothing is lost.
+TEST_F(AsyncConnectionTest, LinesWaitingForASlowOwnerStayBounded) {
+    constexpr int kLines = 200000; // 26 MB
+    const std::string line(128, 'd');
+    std::string body = "222 body\r\n";
+    for (int i = 0; i < kLines; ++i)
+        body += line + "\r\n";
+    body += ".\r\n";
+    ScriptedServer server({Script().Send("200 ready\r\n").Pause(50).Send(body)});
+    auto connection = StartTo(server, 5000);
+    std::size_t mostWaiting = 0;
+    m_owner.onLine = [&](std::string_view text) {
+        if (text == "222 body")
+            PumpUntil(
+                [&] {
+                    mostWaiting = std::max(mostWaiting, connection->WaitingBytes());
+                    return false;
+                },
+                400);
+        return true;
+    };
+    ASSERT_TRUE(WaitForLines(kLines + 3, 20000));
+    EXPECT_EQ(m_owner.lines[1], "222 body");
+    EXPECT_EQ(m_owner.lines.back(), ".");
+    EXPECT_EQ(std::count(m_owner.lines.begin(), m_owner.lines.end(), line), kLines);
+    EXPECT_THAT(m_owner.errors, IsEmpty());
+    EXPECT_GT(mostWaiting, 0u);
+    EXPECT_LT(mostWaiting, 2u << 20);
+}
+
 TEST_F(AsyncConnectionTest, BufferedLinesDoNotHoldUpTheEventLoop) {
     constexpr int kLines = 300;
     std::string body = "222 body\r\n";
