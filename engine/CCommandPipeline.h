@@ -42,10 +42,6 @@ class CCommandPipeline : public INewsConnection {
     // Of the memory the held replies take: their buffers' capacity, which growth by doubling
     // leaves up to twice their lines. Room for a set's window of parts on several connections.
     static constexpr std::size_t kMaxHeldBytes = 56u << 20;
-    // Emptied reply buffers kept for the next replies: enough for the bodies in flight on
-    // several connections, none larger than a big part.
-    static constexpr std::size_t kSpareBuffers = 4;
-    static constexpr std::size_t kMaxSpareCapacity = 2u << 20;
 
     CCommandPipeline(const NewsConnectionFactory& factory, const std::string& server,
                      CSocketOwnerWnd& owner, std::size_t depth, std::size_t connections = 1);
@@ -70,6 +66,11 @@ class CCommandPipeline : public INewsConnection {
     std::size_t OpenConnections() const;
 
   private:
+    // Emptied reply buffers kept for the next replies: enough for the bodies in flight on
+    // several connections, none larger than a big part.
+    static constexpr std::size_t kSpareBuffers = 4;
+    static constexpr std::size_t kMaxSpareCapacity = 2u << 20;
+
     struct Lane;
     struct Command {
         std::string text;
