@@ -7,7 +7,9 @@
 #   3. the raw client and the extraction over TLS from the first byte, from a second reader
 #      daemon (nnrpd -S) with a self-signed certificate that the program trusts by its
 #      fingerprint.
-# Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both,
+# Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both
+# (with the server's CPU seconds beside the TLS runs, and the floor both together put under the
+# TLS run on this machine's cores),
 # and the ratio of the extraction's rate to the raw one: the raw client times itself from its
 # connect to its QUIT, and the extraction is timed both over the same stretch (from its
 # "Connecting to" line to "Extract Complete") and as a whole process, start-up and the saves
@@ -165,6 +167,38 @@ done
 count=$(python3 "$ROOT/tests/e2e/nntp_probe.py" "$INN_READ_PORT" group "$GROUP" | cut -d' ' -f3)
 [[ $count -eq ${#articles[@]} ]] || die "the server holds $count of ${#articles[@]} articles"
 
+# The processes serving each kind of connection: stunnel passes on to the plain reader.
+PLAIN_SERVER=("${INN_PIDS[1]}")
+TLS_SERVER=("${INN_PIDS[-1]}")
+[[ ${BENCH_TLS_SERVER:-nnrpd} == stunnel ]] && TLS_SERVER+=("${INN_PIDS[1]}")
+CORES=$(nproc)
+
+# CPU ticks of server processes and of the children they have reaped: a reader daemon serves
+# each connection in a child of its own, stunnel in threads.
+server_ticks() { # PID...
+    local pid total=0
+    for pid in "$@"; do
+        # The fields after the name, which is in parentheses and may hold spaces.
+        total=$((total + $(sed 's/.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 + $14 + $15 }')))
+    done
+    echo "$total"
+}
+
+# The servers' CPU seconds since TICKS: the children serving the client's connections are
+# waited for (at most five seconds each), since they count once reaped.
+server_seconds() { # TICKS PID...
+    local before=$1 pid i
+    shift
+    for pid in "$@"; do
+        for ((i = 0; i < 50; i++)); do
+            pgrep -P "$pid" >/dev/null || break
+            sleep 0.1
+        done
+    done
+    awk -v a="$before" -v b="$(server_ticks "$@")" -v hz="$(getconf CLK_TCK)" \
+        'BEGIN { printf "%.2f\n", (b - a) / hz }'
+}
+
 raw_run() { # OUTPUT
     measure "$1" "$WORK/raw_nntp_client" "$INN_HOST" "$INN_READ_PORT" "$GROUP"
 }
@@ -232,35 +266,44 @@ less_than() { # A B: true when B is empty or A < B
 }
 raw_best="" raw_out="" gw_best_wall="" gw_best_span="" gw_rss_max=0 tls_best_span="" tls_rss_max=0 rawtls_best=""
 for ((round = 1; round <= BENCH_ROUNDS + 1; round++)); do
+    ticks=$(server_ticks "${PLAIN_SERVER[@]}")
     read -r status wall user sys rss < <(raw_run "$WORK/raw$round.out")
+    raw_server=$(server_seconds "$ticks" "${PLAIN_SERVER[@]}")
     [[ $status -eq 0 ]] || die "raw client failed: $(cat "$WORK/raw$round.out")"
     seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$WORK/raw$round.out")
     echo "== raw client:          $seconds s ($(cat "$WORK/raw$round.out"))"
     if less_than "$seconds" "$raw_best"; then
-        raw_best=$seconds raw_out=$WORK/raw$round.out raw_user=$user raw_sys=$sys raw_rss=$rss
+        raw_best=$seconds raw_out=$WORK/raw$round.out raw_user=$user raw_sys=$sys raw_rss=$rss \
+            raw_best_server=$raw_server
     fi
     ((round <= BENCH_ROUNDS)) || break
+    ticks=$(server_ticks "${PLAIN_SERVER[@]}")
     gw_run "$round"
+    gw_server=$(server_seconds "$ticks" "${PLAIN_SERVER[@]}")
     echo "== gleanwick -headless: $gw_wall s whole run, $gw_span s from connecting to Extract Complete"
     if less_than "$gw_wall" "$gw_best_wall"; then
         gw_best_wall=$gw_wall gw_user_best=$gw_user gw_sys_best=$gw_sys
     fi
     if less_than "$gw_span" "$gw_best_span"; then
-        gw_best_span=$gw_span gw_span_user=$gw_user gw_span_sys=$gw_sys
+        gw_best_span=$gw_span gw_span_user=$gw_user gw_span_sys=$gw_sys gw_span_server=$gw_server
     fi
     ((gw_rss > gw_rss_max)) && gw_rss_max=$gw_rss
+    ticks=$(server_ticks "${TLS_SERVER[@]}")
     read -r status wall user sys rss < <(measure "$WORK/rawtls$round.out" "$WORK/raw_nntp_client" \
         --tls "$INN_HOST" "$TLS_PORT" "$GROUP")
+    rawtls_server=$(server_seconds "$ticks" "${TLS_SERVER[@]}")
     [[ $status -eq 0 ]] || die "raw client over TLS failed: $(cat "$WORK/rawtls$round.out")"
     seconds=$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' "$WORK/rawtls$round.out")
     echo "== raw client over TLS: $seconds s"
     if less_than "$seconds" "$rawtls_best"; then
-        rawtls_best=$seconds rawtls_user=$user rawtls_sys=$sys
+        rawtls_best=$seconds rawtls_user=$user rawtls_sys=$sys rawtls_best_server=$rawtls_server
     fi
+    ticks=$(server_ticks "${TLS_SERVER[@]}")
     gw_run "$round" tls
+    gw_server=$(server_seconds "$ticks" "${TLS_SERVER[@]}")
     echo "== gleanwick over TLS:  $gw_wall s whole run, $gw_span s from connecting to Extract Complete"
     if less_than "$gw_span" "$tls_best_span"; then
-        tls_best_span=$gw_span tls_user=$gw_user tls_sys=$gw_sys
+        tls_best_span=$gw_span tls_user=$gw_user tls_sys=$gw_sys tls_server=$gw_server
     fi
     ((gw_rss > tls_rss_max)) && tls_rss_max=$gw_rss
 done
@@ -306,15 +349,26 @@ awk -v bytes="$bytes" -v n="$count" \
 awk -v bytes="$bytes" -v n="$count" -v ps="$gw_best_span" -v pu="$gw_span_user" \
     -v psys="$gw_span_sys" -v ts="$tls_best_span" -v tu="$tls_user" -v tsys="$tls_sys" \
     -v tr="$tls_rss_max" -v rs="$raw_best" -v ru="$raw_user" -v rsys="$raw_sys" \
-    -v xs="$rawtls_best" -v xu="$rawtls_user" -v xsys="$rawtls_sys" 'BEGIN {
-    printf "\n%-34s %9s %11s %9s %12s\n", "plain NNTP and NNTP over TLS", "MB/s", "articles/s", "CPU s", "peak RSS MB"
-    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, plain", bytes / 1e6 / rs, n / rs, ru + rsys
-    printf "%-34s %9.1f %11.1f %9.2f\n", "raw client, TLS", bytes / 1e6 / xs, n / xs, xu + xsys
-    printf "%-34s %9.1f %11.1f %9.2f\n", "gleanwick, plain", bytes / 1e6 / ps, n / ps, pu + psys
-    printf "%-34s %9.1f %11.1f %9.2f %12.1f\n", "gleanwick, TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tr / 1024
-    printf "(gleanwick: connecting to complete; CPU s: the whole process)\n"
+    -v xs="$rawtls_best" -v xu="$rawtls_user" -v xsys="$rawtls_sys" -v rsrv="$raw_best_server" \
+    -v xsrv="$rawtls_best_server" -v psrv="$gw_span_server" -v tsrv="$tls_server" \
+    -v cores="$CORES" 'BEGIN {
+    printf "\n%-34s %9s %11s %9s %9s %12s\n", "plain NNTP and NNTP over TLS", "MB/s", "articles/s", "CPU s", "server s", "peak RSS MB"
+    printf "%-34s %9.1f %11.1f %9.2f %9.2f\n", "raw client, plain", bytes / 1e6 / rs, n / rs, ru + rsys, rsrv
+    printf "%-34s %9.1f %11.1f %9.2f %9.2f\n", "raw client, TLS", bytes / 1e6 / xs, n / xs, xu + xsys, xsrv
+    printf "%-34s %9.1f %11.1f %9.2f %9.2f\n", "gleanwick, plain", bytes / 1e6 / ps, n / ps, pu + psys, psrv
+    printf "%-34s %9.1f %11.1f %9.2f %9.2f %12.1f\n", "gleanwick, TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tsrv, tr / 1024
+    printf "(gleanwick: connecting to complete; CPU s: the whole client process; server s: the server'"'"'s CPU)\n"
     printf "gleanwick TLS rate / plain rate: %.0f%% (target at least 75%%); raw client: %.0f%%\n", 100 * ps / ts, 100 * rs / xs
     printf "gleanwick TLS rate / raw client TLS rate: %.0f%%\n", 100 * xs / ts
+    # The extraction runs on one thread, and shares the cores with the server: the TLS run can
+    # take no less than its own CPU seconds, nor than both CPU seconds spread over every core
+    # (a bound a little too high: the CPU seconds of the process include its start-up and exit).
+    floor = tu + tsys
+    if ((tu + tsys + tsrv) / cores > floor) floor = (tu + tsys + tsrv) / cores
+    printf "the plain run: %.2f CPU s in %.3f s; the TLS run: %.2f CPU s, the server %.2f on %d cores:\n", \
+        pu + psys, ps, tu + tsys, tsrv, cores
+    printf "    the TLS run takes at least %.3f s, at most %.0f%% of the plain rate\n", floor, \
+        (floor > ps ? 100 * ps / floor : 100)
 }'
 awk -v bytes="$bytes" -v hs="$best_headless" -v ws="$best_window" -v hr="$headless_rss_max" \
     -v wr="$window_rss_max" -v start="$start_s" 'BEGIN {
