@@ -2,8 +2,13 @@
 
 #include <QPainter>
 
+#include "mainwnd/PaneRefresh.h"
+
 CElidedLabel::CElidedLabel(QWidget* parent) : QFrame(parent) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_redraw.setSingleShot(true);
+    m_redraw.setInterval(kPaneRefreshInterval);
+    connect(&m_redraw, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void CElidedLabel::SetText(const QString& text) {
@@ -14,7 +19,8 @@ void CElidedLabel::SetText(const QString& text) {
     // show as typed.
     setToolTip(text.isEmpty() ? QString()
                               : "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>");
-    update();
+    if (!m_redraw.isActive())
+        m_redraw.start();
 }
 
 QSize CElidedLabel::sizeHint() const {

@@ -2,9 +2,12 @@
 
 #include <QFrame>
 #include <QString>
+#include <QTimer>
 
 // A one-line text field that never asks for more room than it is given: text that does not
-// fit ends in an ellipsis, and the whole text is the tooltip.
+// fit ends in an ellipsis, and the whole text is the tooltip. A field that follows a run
+// changes with every article, hundreds of times a second: it is painted at most once per
+// pane refresh, with the latest text.
 class CElidedLabel : public QFrame {
     Q_OBJECT
 
@@ -22,4 +25,5 @@ class CElidedLabel : public QFrame {
 
   private:
     QString m_text;
+    QTimer m_redraw;
 };

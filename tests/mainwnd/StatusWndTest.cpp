@@ -1,6 +1,8 @@
 #include "mainwnd/CStatusWnd.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
 #include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include "mainwnd/CElidedLabel.h"
 #include "mainwnd/CProgressPanel.h"
 #include "mainwnd/CWideProgressBar.h"
+#include "mainwnd/PaneRefresh.h"
 #include "support/TestApplication.h"
 
 namespace {
@@ -134,6 +137,49 @@ TEST_F(StatusWndTest, LongTextsDoNotWidenThePanel) {
     EXPECT_EQ(shown(), QString::fromStdString(subject));
     status.SetArticle("<2@example.com>", "me", "<b>bold</b> & co", "x.jpg");
     EXPECT_EQ(shown(), QStringLiteral("<b>bold</b> & co"));
+}
+
+// Records the text a field held each time it was painted.
+class PaintRecorder : public QObject {
+  public:
+    explicit PaintRecorder(CElidedLabel& field) : m_field(field) { field.installEventFilter(this); }
+    QStringList painted;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_field && event->type() == QEvent::Paint)
+            painted << m_field.Text();
+        return false;
+    }
+
+  private:
+    CElidedLabel& m_field;
+};
+
+TEST_F(StatusWndTest, FieldsThatChangeWithEveryArticleArePaintedOncePerRefresh) {
+    status.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&status));
+    QTest::qWait(static_cast<int>(kPaneRefreshInterval.count()) + 60);
+    PaintRecorder subject(status.Panel().Field(CProgressPanel::kSubject));
+
+    // A run goes through articles as fast as the event loop turns: each its own subject.
+    QElapsedTimer clock;
+    clock.start();
+    int articles = 0;
+    while (clock.elapsed() < kPaneRefreshInterval.count() / 2) {
+        ++articles;
+        status.SetArticle("<" + std::to_string(articles) + "@example.com>", "me",
+                          "part " + std::to_string(articles), "pic.jpg");
+        QCoreApplication::processEvents();
+    }
+    ASSERT_GT(articles, 20);
+    QTest::qWait(static_cast<int>(kPaneRefreshInterval.count()) + 60);
+
+    // At most one paint per refresh, and the last one shows the latest text.
+    EXPECT_GE(subject.painted.size(), 1);
+    EXPECT_LE(subject.painted.size(), 2);
+    ASSERT_FALSE(subject.painted.isEmpty());
+    EXPECT_EQ(subject.painted.last(), QStringLiteral("part %1").arg(articles));
 }
 
 } // namespace
