@@ -2,12 +2,8 @@
 
 #include <QPainter>
 
-#include "mainwnd/PaneRefresh.h"
-
 CElidedLabel::CElidedLabel(QWidget* parent) : QFrame(parent) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_redraw.setSingleShot(true);
-    m_redraw.setInterval(kPaneRefreshInterval);
     connect(&m_redraw, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
@@ -19,8 +15,7 @@ void CElidedLabel::SetText(const QString& text) {
     // show as typed.
     setToolTip(text.isEmpty() ? QString()
                               : "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>");
-    if (!m_redraw.isActive())
-        m_redraw.start();
+    m_redraw.Schedule();
 }
 
 QSize CElidedLabel::sizeHint() const {

@@ -2,7 +2,8 @@
 
 #include <QFrame>
 #include <QString>
-#include <QTimer>
+
+#include "mainwnd/CPaneRefreshTimer.h"
 
 // A one-line text field that never asks for more room than it is given: text that does not
 // fit ends in an ellipsis, and the whole text is the tooltip. A field that follows a run
@@ -25,5 +26,5 @@ class CElidedLabel : public QFrame {
 
   private:
     QString m_text;
-    QTimer m_redraw;
+    CPaneRefreshTimer m_redraw;
 };

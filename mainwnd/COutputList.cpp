@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "mainwnd/PaneRefresh.h"
 #include "platform/CStringTable.h"
 
 COutputList::COutputList(QWidget* parent) : CReportView(parent) {
@@ -14,15 +13,12 @@ COutputList::COutputList(QWidget* parent) : CReportView(parent) {
     horizontalHeader()->setStretchLastSection(true);
     setTextElideMode(Qt::ElideNone);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_batchTimer.setSingleShot(true);
-    m_batchTimer.setInterval(kPaneRefreshInterval);
     connect(&m_batchTimer, &QTimer::timeout, this, &COutputList::ShowPendingLines);
 }
 
 void COutputList::AddLine(const std::string& text) {
     m_pending.push_back(text);
-    if (!m_batchTimer.isActive())
-        m_batchTimer.start();
+    m_batchTimer.Schedule();
 }
 
 void COutputList::ResetContent() {

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QTimer>
-
 #include <string>
 #include <vector>
 
 #include "engine/ILogList.h"
 #include "mainwnd/CLogListModel.h"
+#include "mainwnd/CPaneRefreshTimer.h"
 #include "mainwnd/CReportView.h"
 
 // The activity log pane: a plain list of lines, one per event of a run, the newest always in
@@ -33,5 +32,5 @@ class COutputList : public CReportView, public ILogList {
 
     CLogListModel m_model;
     std::vector<std::string> m_pending;
-    QTimer m_batchTimer;
+    CPaneRefreshTimer m_batchTimer;
 };

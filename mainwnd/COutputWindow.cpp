@@ -8,7 +8,6 @@
 #include <array>
 #include <string_view>
 
-#include "mainwnd/PaneRefresh.h"
 #include "mainwnd/PrimaryScreenWidth.h"
 #include "options/CSettings.h"
 #include "platform/CProfile.h"
@@ -34,8 +33,6 @@ COutputWindow::COutputWindow(QWidget* parent) : CReportView(parent) {
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SetFirstStartWidths();
 
-    m_paintTimer.setSingleShot(true);
-    m_paintTimer.setInterval(kPaneRefreshInterval);
     connect(&m_paintTimer, &QTimer::timeout, this, &COutputWindow::ShowNewRows);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &COutputWindow::SelectionChanged);
@@ -55,10 +52,8 @@ void COutputWindow::SetFirstStartWidths() {
 void COutputWindow::AddArticle(const std::string& fileName, uint32_t lines,
                                const std::string& author, const std::string& subject) {
     m_model.Append({fileName, lines, author, subject});
-    if (m_paintTimer.isActive())
-        return;
-    setUpdatesEnabled(false);
-    m_paintTimer.start();
+    if (m_paintTimer.Schedule())
+        setUpdatesEnabled(false);
 }
 
 void COutputWindow::DeleteAllItems() {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QPointer>
-#include <QTimer>
 
 #include <string>
 
 #include "engine/IArticleList.h"
 #include "mainwnd/CArticleListModel.h"
+#include "mainwnd/CPaneRefreshTimer.h"
 #include "mainwnd/CReportView.h"
 
 class CProfile;
@@ -50,6 +50,6 @@ class COutputWindow : public CReportView, public IArticleList {
 
     CArticleListModel m_model;
     // Runs while new rows wait to be painted; the view does not paint meanwhile.
-    QTimer m_paintTimer;
+    CPaneRefreshTimer m_paintTimer;
     QPointer<QMenu> m_pContextMenu;
 };

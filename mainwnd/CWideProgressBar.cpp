@@ -1,7 +1,5 @@
 #include "mainwnd/CWideProgressBar.h"
 
-#include "mainwnd/PaneRefresh.h"
-
 #include <algorithm>
 #include <climits>
 
@@ -19,8 +17,6 @@ int ScaleShift(uint32_t maximum) {
 } // namespace
 
 CWideProgressBar::CWideProgressBar(QWidget* parent) : QProgressBar(parent) {
-    m_redraw.setSingleShot(true);
-    m_redraw.setInterval(kPaneRefreshInterval);
     connect(&m_redraw, &QTimer::timeout, this, &CWideProgressBar::ShowNow);
     ShowNow();
 }
@@ -40,8 +36,7 @@ void CWideProgressBar::SetCount(uint32_t count) {
 }
 
 void CWideProgressBar::ScheduleShow() {
-    if (!m_redraw.isActive())
-        m_redraw.start();
+    m_redraw.Schedule();
 }
 
 void CWideProgressBar::ShowNow() {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QProgressBar>
-#include <QTimer>
 
 #include <cstdint>
+
+#include "mainwnd/CPaneRefreshTimer.h"
 
 // A progress bar over unsigned 32-bit values. The control counts in int, so ranges above
 // INT_MAX are scaled down by a power of two; the bar and its percentage stay right.
@@ -34,5 +35,5 @@ class CWideProgressBar : public QProgressBar {
     uint32_t m_uMaximum = 0;
     uint32_t m_uValue = 0;
     bool m_bCount = false;
-    QTimer m_redraw;
+    CPaneRefreshTimer m_redraw;
 };
