@@ -8,8 +8,8 @@
 #      daemon (nnrpd -S) with a self-signed certificate that the program trusts by its
 #      fingerprint.
 # Prints MB/s, articles and headers per second, user+system CPU seconds and peak RSS of both
-# (with the server's CPU seconds beside the TLS runs, and the floor both together put under the
-# TLS run on this machine's cores),
+# (with the server's CPU seconds beside each run, and the floor both together put under the TLS
+# run on this machine's cores),
 # and the ratio of the extraction's rate to the raw one: the raw client times itself from its
 # connect to its QUIT, and the extraction is timed both over the same stretch (from its
 # "Connecting to" line to "Extract Complete") and as a whole process, start-up and the saves
@@ -357,7 +357,7 @@ awk -v bytes="$bytes" -v n="$count" -v ps="$gw_best_span" -v pu="$gw_span_user" 
     printf "%-34s %9.1f %11.1f %9.2f %9.2f\n", "raw client, TLS", bytes / 1e6 / xs, n / xs, xu + xsys, xsrv
     printf "%-34s %9.1f %11.1f %9.2f %9.2f\n", "gleanwick, plain", bytes / 1e6 / ps, n / ps, pu + psys, psrv
     printf "%-34s %9.1f %11.1f %9.2f %9.2f %12.1f\n", "gleanwick, TLS", bytes / 1e6 / ts, n / ts, tu + tsys, tsrv, tr / 1024
-    printf "(gleanwick: connecting to complete; CPU s: the whole client process; server s: the server'"'"'s CPU)\n"
+    printf "(gleanwick: connecting to complete; CPU s: the whole client process; server s: the CPU of the server)\n"
     printf "gleanwick TLS rate / plain rate: %.0f%% (target at least 75%%); raw client: %.0f%%\n", 100 * ps / ts, 100 * rs / xs
     printf "gleanwick TLS rate / raw client TLS rate: %.0f%%\n", 100 * xs / ts
     # The extraction runs on one thread, and shares the cores with the server: the TLS run can
